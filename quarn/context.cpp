@@ -1,0 +1,275 @@
+#include "quarn/context.h"
+
+// GLEW's headers must come before any other GL header.
+#include <GL/glew.h>
+#include <GL/glxew.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "quarn/error.h"
+#include "quarn/frame/frame.h"
+#include "quarn/init.h"
+#include "quarn/warning.h"
+
+namespace Quarn {
+namespace Context {
+
+namespace {
+
+struct XFreeDeleter {
+    void operator()(void* data) const { XFree(data); }
+};
+template <typename T>
+using XPointer = std::unique_ptr<T, XFreeDeleter>;
+
+// Owns a GLX context during construction: released on success, otherwise
+// unbound (when current) and destroyed by whatever throw unwinds past it.
+class ContextOwner {
+public:
+    explicit ContextOwner(GLXContext context) : context_(context) {}
+    ~ContextOwner() { reset(); }
+    ContextOwner(const ContextOwner&) = delete;
+    ContextOwner& operator=(const ContextOwner&) = delete;
+
+    GLXContext get() const { return context_; }
+    GLXContext release() {
+        GLXContext context = context_;
+        context_ = nullptr;
+        return context;
+    }
+    void reset() {
+        if (!context_) return;
+        if (glXGetCurrentContext() == context_) glXMakeCurrent(_quarn_display, None, nullptr);
+        glXDestroyContext(_quarn_display, release());
+    }
+
+private:
+    GLXContext context_;
+};
+
+void _quarn_load_extensions() {
+    const GLenum code = glewInit();
+    if (code == GLEW_OK) return;
+    // Static storage: the thrown pointer must stay readable after unwinding.
+    static char message[256];
+    std::snprintf(message, sizeof message, "GLEW extension loading failed: %s",
+                  reinterpret_cast<const char*>(glewGetErrorString(code)));
+    _quarn_throw_error(message);
+}
+
+void require_entry_point(const void* entry_point, const char* message) {
+    if (!entry_point) _quarn_throw_error(message);
+}
+
+template <typename Function>
+const void* address_of(Function function) {
+    return reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(function));
+}
+
+GLXFBConfig config_with_visual(const GLXFBConfig* configs, int count, VisualID visual) {
+    for (int i = 0; i < count; ++i) {
+        int id = 0;
+        if (glXGetFBConfigAttrib(_quarn_display, configs[i], GLX_VISUAL_ID, &id) == Success &&
+            static_cast<VisualID>(id) == visual)
+            return configs[i];
+    }
+    return nullptr;
+}
+
+// The context must be compatible with every frame it is bound to, and every
+// frame chooses its visual as the host window did. GLX's first match has other
+// depth and stencil sizes (Mesa then gives frames no stencil buffer; stricter
+// drivers raise BadMatch on binding), so prefer the host visual's configuration.
+GLXFBConfig compatible_config(const GLXFBConfig* matches, int match_count, VisualID host_visual, int screen) {
+    if (GLXFBConfig config = config_with_visual(matches, match_count, host_visual)) return config;
+    int all_count = 0;
+    XPointer<GLXFBConfig> all(glXGetFBConfigs(_quarn_display, screen, &all_count));
+    if (all) {
+        if (GLXFBConfig config = config_with_visual(all.get(), all_count, host_visual)) return config;
+    }
+    return matches[0];
+}
+
+}  // namespace
+
+Context::Context(int major, int minor)
+    : _quarn_context_host(nullptr), target(nullptr), _quarn_target_backing(nullptr), _quarn_render_context(nullptr) {
+    _quarn_require_display("Cannot create a rendering context without a display connection!");
+    Display* const display = _quarn_display;
+    const int screen = DefaultScreen(display);
+
+    const int position[2] = {0, 0};
+    const int dimensions[2] = {10, 10};
+    std::unique_ptr<Frame::_quarn_FrameBacking> host(new Frame::_quarn_FrameBacking(
+        Flags::Style::BORDER | Flags::Style::TITLEBAR, Flags::Button::CLOSE, nullptr, position, dimensions));
+
+    // GLX_RGBA and GLX_DOUBLEBUFFER take no value here; each 1 after them reads as GLX_USE_GL.
+    int attributes0[] = {GLX_RGBA, 1, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8, GLX_DOUBLEBUFFER, 1, None};
+    XPointer<XVisualInfo> visual(glXChooseVisual(display, screen, attributes0));
+    if (!visual) _quarn_throw_error("Cannot find a visual for the temporary GL context!");
+    ContextOwner temp_context(glXCreateContext(display, visual.get(), nullptr, True));
+    if (!temp_context.get()) _quarn_throw_error("Cannot create the temporary GL context!");
+    visual.reset();
+
+    glXMakeCurrent(display, host->window, temp_context.get());
+    _quarn_load_extensions();
+    std::puts("Setting up context: 0");
+
+    static const int attributes1[] = {GLX_X_RENDERABLE, True,          GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+                                      GLX_RENDER_TYPE,  GLX_RGBA_BIT,  GLX_RED_SIZE,      8,
+                                      GLX_GREEN_SIZE,   8,             GLX_BLUE_SIZE,     8,
+                                      GLX_ALPHA_SIZE,   8,             GLX_DEPTH_SIZE,    24,
+                                      GLX_DOUBLEBUFFER, True,          None};
+    std::printf("Setting up context: 1 %p\n", address_of(glXChooseFBConfig));
+    std::printf("%x %x %x %x %x %x %x %x %x %x %x %x\n", GLX_X_RENDERABLE, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+                GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_RED_SIZE, GLX_GREEN_SIZE, GLX_BLUE_SIZE, GLX_ALPHA_SIZE,
+                GLX_DEPTH_SIZE, GLX_STENCIL_SIZE, GLX_DOUBLEBUFFER);
+
+    require_entry_point(address_of(glXChooseFBConfig),
+                        "Cannot create a GL context: glXChooseFBConfig (GLX 1.3) is missing!");
+    int fbcount = 0;
+    XPointer<GLXFBConfig> fbc(glXChooseFBConfig(display, screen, attributes1, &fbcount));
+    if (!fbc || fbcount < 1) _quarn_throw_error("Cannot find a framebuffer configuration for the GL context!");
+    std::puts("Setting up context: 2");
+
+    const GLXFBConfig bestFbc = compatible_config(fbc.get(), fbcount, host->visual_info->visualid, screen);
+    std::puts("Setting up context: 3");
+
+    const int attributes2[] = {GLX_CONTEXT_MAJOR_VERSION_ARB, major, GLX_CONTEXT_MINOR_VERSION_ARB, minor,
+                               GLX_CONTEXT_FLAGS_ARB, 0, None};
+    std::puts("Setting up context: 4");
+
+    require_entry_point(address_of(glXCreateContextAttribsARB),
+                        "Cannot create a GL context: GLX_ARB_create_context is missing!");
+    ContextOwner render_context(glXCreateContextAttribsARB(display, bestFbc, nullptr, True, attributes2));
+    if (!render_context.get()) _quarn_throw_error("Cannot create a GL context of the requested version!");
+    std::puts("Setting up context: 5");
+
+    fbc.reset();
+    std::puts("Setting up context: 6");
+
+    glXMakeCurrent(display, None, nullptr);
+    temp_context.reset();
+    glXMakeCurrent(display, host->window, render_context.get());
+    _quarn_load_extensions();
+
+    _quarn_render_context = render_context.release();
+    _quarn_context_host = host.release();
+    _quarn_target_backing = _quarn_context_host;
+}
+
+Context::~Context() {
+    _quarn_set_target(nullptr);
+    glXDestroyContext(_quarn_display, _quarn_render_context);
+    delete _quarn_context_host;
+}
+
+void Context::_quarn_set_target(const Frame::_quarn_FrameBacking* target_backing) {
+    if (target_backing == _quarn_target_backing) return;
+    _quarn_target_backing = target_backing;
+    if (!target_backing) {
+        glXMakeCurrent(_quarn_display, None, nullptr);
+        target = nullptr;
+    } else {
+        glXMakeCurrent(_quarn_display, target_backing->window, _quarn_render_context);
+    }
+}
+
+void Context::set_target(const Frame::FrameBase* target_frame) {
+    _quarn_set_target(target_frame ? target_frame->_quarn_backing : nullptr);
+    target = target_frame;
+}
+
+void Context::set_target_vsync(bool on) {
+    if (!_quarn_target_backing) return;
+    if (!glXSwapIntervalEXT) {
+        _quarn_print_warning("Cannot set the swap interval: GLX_EXT_swap_control is missing!");
+        return;
+    }
+    glXSwapIntervalEXT(_quarn_display, _quarn_target_backing->window, on ? 1 : 0);
+}
+
+// The queries.
+
+namespace {
+
+const char* const unknown = "Quarn::Unknown";
+
+const char* _get_string(GLenum name) {
+    const GLubyte* text = glGetString(name);
+    return text ? reinterpret_cast<const char*>(text) : unknown;
+}
+
+// Digits are not validated; unsigned arithmetic lets long texts wrap instead
+// of overflowing a signed int.
+int add_digit(int value, char c) {
+    return static_cast<int>(static_cast<unsigned int>(value) * 10u + static_cast<unsigned int>(c - '0'));
+}
+
+void _parse_version_string(const char* str, int* major, int* minor, int* release) {
+    *major = 0;
+    for (; *str != '.'; ++str) {
+        if (*str == '\0') {
+            *minor = 0;
+            if (release) *release = 0;
+            return;
+        }
+        *major = add_digit(*major, *str);
+    }
+    ++str;
+    *minor = 0;
+    for (; *str != '.'; ++str) {
+        if (*str == ' ') {
+            if (release) *release = -1;
+            return;
+        }
+        if (*str == '\0') {
+            if (release) *release = 0;
+            return;
+        }
+        *minor = add_digit(*minor, *str);
+    }
+    ++str;
+    if (!release) return;
+    *release = 0;
+    for (; *str != '.' && *str != ' ' && *str != '\0'; ++str) *release = add_digit(*release, *str);
+}
+
+}  // namespace
+
+const char* Context::get_vendor() const { return _get_string(GL_VENDOR); }
+const char* Context::get_renderer() const { return _get_string(GL_RENDERER); }
+const char* Context::get_version_gl() const { return _get_string(GL_VERSION); }
+const char* Context::get_version_glsl() const { return _get_string(GL_SHADING_LANGUAGE_VERSION); }
+const char* Context::get_extensions() const { return _get_string(GL_EXTENSIONS); }
+
+void Context::get_version_gl(int* major, int* minor) const {
+    _parse_version_string(get_version_gl(), major, minor, nullptr);
+}
+
+void Context::get_version_glsl(int* major, int* minor, int* release) const {
+    _parse_version_string(get_version_glsl(), major, minor, release);
+}
+
+bool Context::supports_extension(const char* extension) const {
+    if (!extension || *extension == '\0' || std::strchr(extension, ' ')) return false;
+    const char* const extensions = get_extensions();
+    // The fallback text is not an extension list.
+    if (extensions == unknown) return false;
+    const std::size_t length = std::strlen(extension);
+    for (const char* start = extensions;;) {
+        const char* where = std::strstr(start, extension);
+        if (!where) return false;
+        const char* terminator = where + length;
+        // Compare with the list's start, not the resume point: a match right
+        // after a rejected one must still follow a space to be a whole word.
+        if ((where == extensions || where[-1] == ' ') && (*terminator == ' ' || *terminator == '\0')) return true;
+        start = terminator;
+    }
+}
+
+}  // namespace Context
+}  // namespace Quarn

@@ -1,0 +1,19 @@
+#include "quarn/flags.h"
+
+namespace Quarn {
+namespace Flags {
+
+const Button Button::NONE(0);
+const Button Button::MINIMIZE(1);
+const Button Button::MAXIMIZE(2);
+const Button Button::CLOSE(4);
+
+const Style Style::NONE(0);
+const Style Style::NOBORDER(0x10);
+const Style Style::BORDER(1);
+const Style Style::MINI(2);
+const Style Style::RESIZABLE(4);
+const Style Style::TITLEBAR(8);
+
+}  // namespace Flags
+}  // namespace Quarn

@@ -1,0 +1,188 @@
+#include "quarn/frame/frame.h"
+
+#include <GL/glx.h>
+
+#include <memory>
+
+#include "quarn/error.h"
+#include "quarn/frame/helpers.h"
+#include "quarn/init.h"
+#include "quarn/input/state.h"
+#include "quarn/warning.h"
+
+namespace Quarn {
+namespace Frame {
+
+namespace {
+
+// Rows of flag contradictions, tested in this order; several may hold at once.
+void warn_about_flags(const Flags::Style& style, const Flags::Button& buttons) {
+    using Flags::Button;
+    using Flags::Style;
+    const bool border = style & Style::BORDER;
+    const bool any_button = buttons;
+    if (!border) {
+        if (any_button)
+            _quarn_print_warning("Cannot create a window with no border but having a minimize, maximize, or close button!");
+        if (style & Style::TITLEBAR) _quarn_print_warning("Cannot create a window with no border but having a titlebar!");
+        if (style & Style::RESIZABLE) _quarn_print_warning("Cannot create a window with no border but manually resizable!");
+    }
+    if (!(buttons & Button::CLOSE)) {
+        if (any_button)
+            _quarn_print_warning("Cannot create a window with no close button but having a minimize or maximize button!");
+        if (style & Style::MINI) _quarn_print_warning("Miniframes must have close buttons!");
+    }
+    if (!(style & Style::TITLEBAR) && buttons != Button::NONE)
+        _quarn_print_warning("Cannot create a window with no titlebar but having a minimize, maximize, or close button!");
+    if ((style & Style::MINI) && ((buttons & Button::MINIMIZE) || (buttons & Button::MAXIMIZE)))
+        _quarn_print_warning("Minimize and maximize buttons on miniframes are ignored.");
+}
+
+// What the X protocol can carry: sizes are CARD16 (0 is an X error), positions INT16.
+bool size_fits(int width, int height) { return width >= 1 && width <= 65535 && height >= 1 && height <= 65535; }
+bool position_fits(int x, int y) { return x >= -32768 && x <= 32767 && y >= -32768 && y <= 32767; }
+
+}  // namespace
+
+_quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags::Button& buttons,
+                                         const FrameBase* parent, const int* position, const int* dimensions) {
+    _quarn_require_display("Cannot create a window without a display connection!");
+    warn_about_flags(style, buttons);
+
+    // Visual and root window come from the same (default) screen, so the
+    // window's depth and visual always match its parent's screen.
+    const int screen = DefaultScreen(_quarn_display);
+    const Window x_parent = parent ? parent->_quarn_backing->window : RootWindow(_quarn_display, screen);
+
+    int attributes[] = {GLX_RGBA, GLX_DEPTH_SIZE, 24, GLX_STENCIL_SIZE, 8, GLX_DOUBLEBUFFER, None};
+    visual_info = glXChooseVisual(_quarn_display, screen, attributes);
+    if (!visual_info) _quarn_throw_error("Cannot find visual with desired attributes.\n");
+
+    color_map = XCreateColormap(_quarn_display, x_parent, visual_info->visual, AllocNone);
+
+    XSetWindowAttributes window_attributes;
+    window_attributes.colormap = color_map;
+    window_attributes.event_mask = ExposureMask | KeyPressMask;
+    window = XCreateWindow(_quarn_display, x_parent, position[0], position[1], dimensions[0], dimensions[1], 0,
+                           visual_info->depth, InputOutput, visual_info->visual, CWColormap | CWEventMask,
+                           &window_attributes);
+
+    XStoreName(_quarn_display, window, "[default title]");
+    XSelectInput(_quarn_display, window,
+                 KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                     ExposureMask);
+
+    // only_if_exists False: on a server where no client has made the atom yet
+    // (a bare Xvfb, a session before its window manager) True yields None, and
+    // the window manager would then kill the client instead of asking it.
+    Atom delete_window = XInternAtom(_quarn_display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(_quarn_display, window, &delete_window, 1);
+}
+
+_quarn_FrameBacking::~_quarn_FrameBacking() {
+    XDestroyWindow(_quarn_display, window);
+    XFreeColormap(_quarn_display, color_map);
+    XFree(visual_info);
+}
+
+FrameBase::FrameBase(FrameBase* parent, const Flags::Style& style, const Flags::Button& buttons)
+    : dimensions{118, 33}, position{0, 0}, visible(false), input_state(nullptr), has_menubar(false),
+      _quarn_backing(nullptr) {
+    // Held until the backing exists, so a throwing backing leaves nothing behind.
+    auto state = std::make_unique<Input::State>();
+    _quarn_backing = new _quarn_FrameBacking(style, buttons, parent, position, dimensions);
+    input_state = state.release();
+    (*_quarn_windows)[_quarn_backing->window] = this;
+}
+
+FrameBase::~FrameBase() {
+    // Leave the registry so the pump never reaches this frame again, also for
+    // events of the window that are already queued.
+    if (_quarn_windows && _quarn_backing) {
+        const auto entry = _quarn_windows->find(_quarn_backing->window);
+        if (entry != _quarn_windows->end() && entry->second == this) _quarn_windows->erase(entry);
+    }
+    delete _quarn_backing;
+    delete input_state;
+}
+
+void FrameBase::set_size(int size_x, int size_y) {
+    if (!size_fits(size_x, size_y)) {
+        _quarn_print_warning("Cannot set a window size outside 1 to 65535 pixels!  Ignoring .set_size!");
+        return;
+    }
+    dimensions[0] = size_x;
+    dimensions[1] = size_y;
+    XResizeWindow(_quarn_display, _quarn_backing->window, dimensions[0], dimensions[1]);
+}
+
+void FrameBase::set_size(const int* size) { set_size(size[0], size[1]); }
+
+void FrameBase::set_position(int to_x, int to_y) {
+    if (!position_fits(to_x, to_y)) {
+        _quarn_print_warning("Cannot set a window position outside -32768 to 32767!  Ignoring .set_position!");
+        return;
+    }
+    position[0] = to_x;
+    position[1] = to_y;
+    XMoveWindow(_quarn_display, _quarn_backing->window, position[0], position[1]);
+}
+
+void FrameBase::set_position(const int* to_xy) { set_position(to_xy[0], to_xy[1]); }
+
+void FrameBase::set_title(const std::string& title) {
+    // c_str() ends the name at the first NUL byte, as X names are C strings.
+    XStoreName(_quarn_display, _quarn_backing->window, title.c_str());
+}
+
+void FrameBase::set_title(const std::wstring&) {
+    _quarn_print_warning("Wide string not yet supported for window titles on Linux!");
+}
+
+void FrameBase::set_show(bool show, int blend_ms) {
+    if (show == visible) {
+        _quarn_print_warning("Warning: already in the requested state!  Ignoring .set_show!");
+        return;
+    }
+    if (blend_ms != 0) _quarn_print_warning("Blend is not supported on Linux!");
+    if (show)
+        XMapWindow(_quarn_display, _quarn_backing->window);
+    else
+        XUnmapWindow(_quarn_display, _quarn_backing->window);
+    visible = show;
+}
+
+void FrameBase::draw() {
+    callback_draw();
+    glXSwapBuffers(_quarn_display, _quarn_backing->window);
+    glFinish();
+}
+
+void FrameBase::callback_draw() {}
+
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventBase*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventKeyBase*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventKeyDown*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventKeyUp*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseBase*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonBase*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonLeftBase*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonLeftDown*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonLeftUp*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonMiddleBase*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonMiddleDown*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonMiddleUp*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonRightBase*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonRightDown*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonRightUp*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseScroll*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseMove*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameBase*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameMenuItem*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameClose*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameMinimize*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameMaximize*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameResize*) {}
+
+}  // namespace Frame
+}  // namespace Quarn

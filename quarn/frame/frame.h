@@ -1,0 +1,147 @@
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <string>
+
+#include "quarn/flags.h"
+
+namespace Quarn {
+namespace Input {
+class State;
+namespace Events {
+class EventBase;
+class EventKeyBase;
+class EventKeyDown;
+class EventKeyUp;
+class EventMouseBase;
+class EventMouseButtonBase;
+class EventMouseButtonLeftBase;
+class EventMouseButtonLeftDown;
+class EventMouseButtonLeftUp;
+class EventMouseButtonMiddleBase;
+class EventMouseButtonMiddleDown;
+class EventMouseButtonMiddleUp;
+class EventMouseButtonRightBase;
+class EventMouseButtonRightDown;
+class EventMouseButtonRightUp;
+class EventMouseScroll;
+class EventMouseMove;
+class EventFrameBase;
+class EventFrameMenuItem;
+class EventFrameClose;
+class EventFrameMinimize;
+class EventFrameMaximize;
+class EventFrameResize;
+}  // namespace Events
+}  // namespace Input
+
+namespace Frame {
+
+class FrameBase;
+
+/// The X window behind a frame (or the context's hidden host window): an
+/// unmapped window with a double-buffered GLX visual (24-bit depth, 8-bit
+/// stencil) and a colormap of its own, titled "[default title]", selecting
+/// key, button, motion and exposure events, with the WM_DELETE_WINDOW close
+/// protocol. The style and button flags only produce warnings on Linux.
+class _quarn_FrameBacking {
+public:
+    /// Warns about contradictory flags, then creates the window at `position`
+    /// (x, y) with `dimensions` (width, height), as a child of `parent`'s
+    /// window or of the root window. Throws (through the error routine) when no
+    /// display is open or no visual matches; nothing is left behind then.
+    _quarn_FrameBacking(const Flags::Style& style, const Flags::Button& buttons, const FrameBase* parent,
+                        const int* position, const int* dimensions);
+    /// Destroys the window, then frees the colormap and the visual record.
+    ~_quarn_FrameBacking();
+    _quarn_FrameBacking(const _quarn_FrameBacking&) = delete;
+    _quarn_FrameBacking& operator=(const _quarn_FrameBacking&) = delete;
+
+    Window window;
+    XVisualInfo* visual_info;
+    Colormap color_map;
+};
+
+/// Base class of the application's windows. Override the callback_input
+/// overloads for the events of interest and callback_draw for drawing; every
+/// default does nothing. Frames start hidden at (0, 0) with 118 x 33 pixels.
+/// Destroy child frames before their parents, and every frame before
+/// Quarn::deinit().
+class FrameBase {
+public:
+    /// Destroys the window and the input state. Events of this window that are
+    /// still queued are dropped from then on.
+    virtual ~FrameBase();
+    FrameBase(const FrameBase&) = delete;
+    FrameBase& operator=(const FrameBase&) = delete;
+
+    /// Input callbacks. One event calls, root first, the overload of every class
+    /// on its chain: a left press calls EventBase, EventMouseBase,
+    /// EventMouseButtonBase, EventMouseButtonLeftBase, EventMouseButtonLeftDown.
+    virtual void callback_input(const Input::State* state, const Input::Events::EventBase* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventKeyBase* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventKeyDown* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventKeyUp* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseBase* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonBase* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonLeftBase* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonLeftDown* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonLeftUp* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonMiddleBase* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonMiddleDown* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonMiddleUp* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonRightBase* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonRightDown* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonRightUp* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseScroll* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseMove* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventFrameBase* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventFrameMenuItem* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventFrameClose* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventFrameMinimize* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventFrameMaximize* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventFrameResize* event);
+
+    /// Draws the frame's content; called only by draw(), with the context bound.
+    virtual void callback_draw();
+
+    /// Stores and applies a new size. Widths and heights outside 1 to 65535
+    /// are refused with a warning and change nothing.
+    void set_size(int size_x, int size_y);
+    void set_size(const int* size);
+
+    /// Stores and applies a new position relative to the X parent.
+    /// Coordinates outside -32768 to 32767 are refused with a warning.
+    void set_position(int to_x, int to_y);
+    void set_position(const int* to_xy);
+
+    /// Sets the window title (up to the first NUL byte). The wide overload only
+    /// warns: "Wide string not yet supported for window titles on Linux!".
+    void set_title(const std::string& title);
+    void set_title(const std::wstring& title);
+
+    /// Maps (`show` true) or unmaps the window. Asking for the current state
+    /// only warns; a non-zero `blend_ms` warns that Linux has no fading.
+    void set_show(bool show, int blend_ms);
+
+    /// Calls callback_draw(), swaps the window's buffers and waits with
+    /// glFinish(). Bind the context to this frame first (Context::set_target).
+    void draw();
+
+    int dimensions[2];
+    int position[2];
+    bool visible;
+    Input::State* input_state;
+    bool has_menubar;
+    _quarn_FrameBacking* _quarn_backing;
+
+protected:
+    /// Creates the hidden window, as a child of `parent`'s window when given,
+    /// and enters the frame in the registry. Needs Quarn::init() with a display.
+    FrameBase(FrameBase* parent, const Flags::Style& style, const Flags::Button& buttons);
+};
+
+}  // namespace Frame
+}  // namespace Quarn

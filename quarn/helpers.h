@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace Quarn {
+
+/// Widens one byte the way _quarn_to_wstring does: read as a signed 8-bit
+/// number, so 0xE9 becomes -23.
+inline wchar_t _quarn_to_wchar(char c) { return static_cast<wchar_t>(static_cast<signed char>(c)); }
+
+/// Widens `s` byte by byte: each byte, read as a signed 8-bit number, becomes
+/// one wchar_t (0xE9 becomes -23). No UTF-8 or locale decoding; the length,
+/// embedded NULs included, is kept.
+std::wstring _quarn_to_wstring(const std::string& s);
+
+/// Returns 1 on the first call, 2 on the second, and so on. After the largest
+/// int it starts again at 1, so ids stay positive.
+int _quarn_get_next_id();
+
+/// Writes the width and height in pixels of the display's default screen into
+/// size[0] and size[1], as Xlib learnt them when the connection opened.
+/// Needs an open display (refused through the error routine otherwise).
+void get_monitor_size(int* size);
+
+}  // namespace Quarn

@@ -1,0 +1,34 @@
+#include "quarn/init.h"
+
+#include "quarn/error.h"
+#include "quarn/frame/helpers.h"
+#include "quarn/menu/helpers.h"
+#include "quarn/warning.h"
+
+namespace Quarn {
+
+Display* _quarn_display = nullptr;
+
+void init() {
+    Menuing::_quarn_init();
+    Frame::_quarn_init();
+    _quarn_display = XOpenDisplay(nullptr);
+    if (!_quarn_display)
+        _quarn_print_warning("Cannot open display (cannot connect to X server)!");
+}
+
+void deinit() {
+    Frame::_quarn_deinit();
+    Menuing::_quarn_deinit();
+    if (_quarn_display) {
+        XCloseDisplay(_quarn_display);
+        // A closed connection must not be reused by a later call.
+        _quarn_display = nullptr;
+    }
+}
+
+void _quarn_require_display(const char* what) {
+    if (!_quarn_display) _quarn_throw_error(what);
+}
+
+}  // namespace Quarn

@@ -1,0 +1,279 @@
+#pragma once
+
+#include "quarn/frame/frame.h"
+
+namespace Quarn {
+namespace Menuing {
+class Menu;
+}
+
+namespace Input {
+namespace Events {
+
+// Every class's _quarn_handle first runs its base class's version, then calls
+// the frame's callback_input overload for its own class: the callbacks of one
+// event run from the root EventBase down to the concrete class, each once.
+
+/// Root of all input events. `type` is the code of the concrete class.
+class EventBase {
+public:
+    explicit EventBase(int type) : type(type) {}
+    /// Delivers the event through its whole class chain onto `frame`.
+    virtual void _quarn_handle(Frame::FrameBase* frame) { _quarn_issue(frame, this); }
+
+    const int type;
+
+protected:
+    /// Calls the frame's callback_input overload for `type_event` with the
+    /// frame's input state.
+    template <typename type_event>
+    void _quarn_issue(Frame::FrameBase* frame, const type_event* me) const {
+        frame->callback_input(frame->input_state, me);
+    }
+};
+
+/// Any key event; `key` is the X key symbol at index 0 (XK_a for A, with or
+/// without Shift).
+class EventKeyBase : public EventBase {
+public:
+    EventKeyBase(unsigned int key, int type) : EventBase(type), key(key) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    const unsigned int key;
+};
+
+/// A key went down (type 1).
+class EventKeyDown : public EventKeyBase {
+public:
+    explicit EventKeyDown(unsigned int key) : EventKeyBase(key, 1) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventKeyBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// A key went up (type 2).
+class EventKeyUp : public EventKeyBase {
+public:
+    explicit EventKeyUp(unsigned int key) : EventKeyBase(key, 2) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventKeyBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Any mouse event.
+class EventMouseBase : public EventBase {
+public:
+    explicit EventMouseBase(int type) : EventBase(type) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Any press or release of the left, middle or right button. The pointer
+/// position is in the frame's input state.
+class EventMouseButtonBase : public EventMouseBase {
+public:
+    explicit EventMouseButtonBase(int type) : EventMouseBase(type) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Press or release of the left button.
+class EventMouseButtonLeftBase : public EventMouseButtonBase {
+public:
+    explicit EventMouseButtonLeftBase(int type) : EventMouseButtonBase(type) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Left button pressed (type 4).
+class EventMouseButtonLeftDown : public EventMouseButtonLeftBase {
+public:
+    EventMouseButtonLeftDown() : EventMouseButtonLeftBase(4) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonLeftBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Left button released (type 32).
+class EventMouseButtonLeftUp : public EventMouseButtonLeftBase {
+public:
+    EventMouseButtonLeftUp() : EventMouseButtonLeftBase(32) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonLeftBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Press or release of the middle button.
+class EventMouseButtonMiddleBase : public EventMouseButtonBase {
+public:
+    explicit EventMouseButtonMiddleBase(int type) : EventMouseButtonBase(type) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Middle button pressed (type 8).
+class EventMouseButtonMiddleDown : public EventMouseButtonMiddleBase {
+public:
+    EventMouseButtonMiddleDown() : EventMouseButtonMiddleBase(8) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonMiddleBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Middle button released (type 64).
+class EventMouseButtonMiddleUp : public EventMouseButtonMiddleBase {
+public:
+    EventMouseButtonMiddleUp() : EventMouseButtonMiddleBase(64) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonMiddleBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Press or release of the right button.
+class EventMouseButtonRightBase : public EventMouseButtonBase {
+public:
+    explicit EventMouseButtonRightBase(int type) : EventMouseButtonBase(type) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Right button pressed (type 16).
+class EventMouseButtonRightDown : public EventMouseButtonRightBase {
+public:
+    EventMouseButtonRightDown() : EventMouseButtonRightBase(16) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonRightBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Right button released (type 128).
+class EventMouseButtonRightUp : public EventMouseButtonRightBase {
+public:
+    EventMouseButtonRightUp() : EventMouseButtonRightBase(128) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonRightBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Wheel turn (type 256): `delta` is (horizontal, vertical). Never delivered
+/// on Linux, where the wheel arrives as X buttons 4 and 5 and is ignored.
+class EventMouseScroll : public EventMouseBase {
+public:
+    explicit EventMouseScroll(const int* delta) : EventMouseBase(256), delta{delta[0], delta[1]} {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    int delta[2];
+};
+
+/// Pointer moved (type 512) to (`x`, `y`) in window pixels, by (`x_rel`,
+/// `y_rel`) since the previous move seen by this frame.
+class EventMouseMove : public EventMouseBase {
+public:
+    EventMouseMove(int x, int y, int x_rel, int y_rel) : EventMouseBase(512), x(x), y(y), x_rel(x_rel), y_rel(y_rel) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    const int x;
+    const int y;
+    const int x_rel;
+    const int y_rel;
+};
+
+/// Any event about the frame's window itself (close, minimize, maximize, resize).
+class EventFrameBase : public EventBase {
+public:
+    explicit EventFrameBase(int type) : EventBase(type) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// A menu item was chosen (type 1024). Derives from EventBase directly, so it
+/// does not reach the EventFrameBase callback. Never delivered on Linux.
+class EventFrameMenuItem : public EventBase {
+public:
+    EventFrameMenuItem(Menuing::Menu* menu, void* optional_data)
+        : EventBase(1024), menu(menu), optional_data(optional_data) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    Menuing::Menu* const menu;
+    void* optional_data;
+};
+
+/// The window manager asks to close the window (type 2048). Nothing is closed
+/// by the library; the application decides.
+class EventFrameClose : public EventFrameBase {
+public:
+    EventFrameClose() : EventFrameBase(2048) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventFrameBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// The window was minimized (type 4096). Never delivered on Linux.
+class EventFrameMinimize : public EventFrameBase {
+public:
+    EventFrameMinimize() : EventFrameBase(4096) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventFrameBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// The window was maximized (type 8192). Never delivered on Linux.
+class EventFrameMaximize : public EventFrameBase {
+public:
+    EventFrameMaximize() : EventFrameBase(8192) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventFrameBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// The drawing area is now `width` x `height` (type 16384). Never delivered on Linux.
+class EventFrameResize : public EventFrameBase {
+public:
+    EventFrameResize(int width, int height) : EventFrameBase(16384), width(width), height(height) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventFrameBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    const int width;
+    const int height;
+};
+
+}  // namespace Events
+}  // namespace Input
+}  // namespace Quarn

@@ -1,0 +1,159 @@
+#include "quarn/input/events/helpers.h"
+
+#include <cstdio>
+
+#include "quarn/frame/helpers.h"
+#include "quarn/init.h"
+#include "quarn/input/events/events.h"
+#include "quarn/input/state.h"
+#include "quarn/menu/helpers.h"
+
+namespace Quarn {
+namespace Input {
+namespace Events {
+
+void handle() {
+    _quarn_require_display("Cannot handle events without a display connection!");
+    XEvent event;
+    while (XPending(_quarn_display)) {
+        XNextEvent(_quarn_display, &event);
+        _quarn_handle(event);
+    }
+}
+
+namespace {
+
+Frame::FrameBase* lookup(Window window) {
+    const auto entry = Frame::_quarn_windows->find(window);
+    return entry == Frame::_quarn_windows->end() ? nullptr : entry->second;
+}
+
+int key_symbol(XEvent& event) { return static_cast<int>(XLookupKeysym(&event.xkey, 0)); }
+
+void issue_button_press(Frame::FrameBase* frame, unsigned int button) {
+    switch (button) {
+        case Button1: _quarn_issue_mouseldown(frame); break;
+        case Button2: _quarn_issue_mousemdown(frame); break;
+        case Button3: _quarn_issue_mouserdown(frame); break;
+        default: break;  // 4 and 5 are the wheel, which Linux frames do not report
+    }
+}
+
+void issue_button_release(Frame::FrameBase* frame, unsigned int button) {
+    switch (button) {
+        case Button1: _quarn_issue_mouselup(frame); break;
+        case Button2: _quarn_issue_mousemup(frame); break;
+        case Button3: _quarn_issue_mouserup(frame); break;
+        default: break;
+    }
+}
+
+template <typename Event>
+void issue_button(Frame::FrameBase* frame, int index, bool held) {
+    frame->input_state->mouse_buttons[index] = held;
+    Event event;
+    event._quarn_handle(frame);
+}
+
+}  // namespace
+
+void _quarn_handle(XEvent& event) {
+    Frame::FrameBase* const frame = lookup(event.xany.window);
+
+    // These two need no frame: the keyboard mapping is the connection's, and
+    // the trace line is printed whatever the window.
+    if (event.type == MappingNotify) {
+        XRefreshKeyboardMapping(&event.xmapping);
+        return;
+    }
+    if (event.type == ConfigureNotify) {
+        std::printf("ConfigureNotify! (resize: %dx%d)\n", event.xconfigure.width, event.xconfigure.height);
+        return;
+    }
+    if (!frame) return;
+
+    switch (event.type) {
+        case KeyPress: _quarn_issue_keydown(frame, key_symbol(event)); break;
+        case KeyRelease: _quarn_issue_keyup(frame, key_symbol(event)); break;
+        case ButtonPress: issue_button_press(frame, event.xbutton.button); break;
+        case ButtonRelease: issue_button_release(frame, event.xbutton.button); break;
+        case MotionNotify: _quarn_issue_mousemove(frame, event.xmotion.x, event.xmotion.y); break;
+        // Any client message counts as the close request; WM_DELETE_WINDOW is
+        // the only protocol the window registers.
+        case ClientMessage: _quarn_issue_close(frame); break;
+        default: break;
+    }
+}
+
+void _quarn_issue_keydown(Frame::FrameBase* frame, int code) {
+    frame->input_state->_quarn_keys[code] = true;
+    EventKeyDown event(static_cast<unsigned int>(code));
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_keyup(Frame::FrameBase* frame, int code) {
+    frame->input_state->_quarn_keys[code] = false;
+    EventKeyUp event(static_cast<unsigned int>(code));
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_close(Frame::FrameBase* frame) {
+    EventFrameClose event;
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_menuclick(Frame::FrameBase* frame, int which_menu) {
+    const Menuing::_quarn_CallbackInfo& info = (*Menuing::_quarn_menu_callbacks)[which_menu];
+    EventFrameMenuItem event(info.originator, info.optional_data);
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_resize(Frame::FrameBase* frame, int w, int h, bool minimized, bool maximized) {
+    if (minimized) {
+        EventFrameMinimize event;
+        event._quarn_handle(frame);
+    } else if (maximized) {
+        EventFrameMaximize event;
+        event._quarn_handle(frame);
+    }
+    frame->dimensions[0] = w;
+    frame->dimensions[1] = h;
+    EventFrameResize event(w, h);
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_mousemove(Frame::FrameBase* frame, int x, int y) {
+    State& state = *frame->input_state;
+    state.mouse_position_last[0] = state.mouse_position[0];
+    state.mouse_position_last[1] = state.mouse_position[1];
+    state.mouse_position[0] = x;
+    state.mouse_position[1] = y;
+    state.mouse_relative[0] = x - state.mouse_position_last[0];
+    state.mouse_relative[1] = y - state.mouse_position_last[1];
+    EventMouseMove event(x, y, state.mouse_relative[0], state.mouse_relative[1]);
+    event._quarn_handle(frame);
+    state.mouse_relative[0] = 0;
+    state.mouse_relative[1] = 0;
+}
+
+void _quarn_issue_mousescroll(Frame::FrameBase* frame, int dx, int dy) {
+    State& state = *frame->input_state;
+    state.mouse_wheel_relative[0] = dx;
+    state.mouse_wheel_relative[1] = dy;
+    const int delta[2] = {dx, dy};
+    EventMouseScroll event(delta);
+    event._quarn_handle(frame);
+    state.mouse_wheel_relative[0] = 0;
+    state.mouse_wheel_relative[1] = 0;
+}
+
+void _quarn_issue_mouseldown(Frame::FrameBase* frame) { issue_button<EventMouseButtonLeftDown>(frame, 0, true); }
+void _quarn_issue_mousemdown(Frame::FrameBase* frame) { issue_button<EventMouseButtonMiddleDown>(frame, 1, true); }
+void _quarn_issue_mouserdown(Frame::FrameBase* frame) { issue_button<EventMouseButtonRightDown>(frame, 2, true); }
+void _quarn_issue_mouselup(Frame::FrameBase* frame) { issue_button<EventMouseButtonLeftUp>(frame, 0, false); }
+void _quarn_issue_mousemup(Frame::FrameBase* frame) { issue_button<EventMouseButtonMiddleUp>(frame, 1, false); }
+void _quarn_issue_mouserup(Frame::FrameBase* frame) { issue_button<EventMouseButtonRightUp>(frame, 2, false); }
+
+}  // namespace Events
+}  // namespace Input
+}  // namespace Quarn

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <X11/Xlib.h>
+
+namespace Quarn {
+namespace Frame {
+class FrameBase;
+}
+
+namespace Input {
+namespace Events {
+
+/// Delivers every pending X event to its frame's callbacks and returns; never
+/// waits for input. Call once per iteration of the application's loop. Events
+/// of windows that belong to no frame are dropped. Refused through the error
+/// routine when Quarn::init() found no display.
+void handle();
+
+/// Translates one X event: finds its frame, updates the frame's input state
+/// and delivers the matching event. Used by handle().
+void _quarn_handle(XEvent& event);
+
+// The issue functions: each updates `frame`'s input state, then builds its
+// event on the stack and dispatches it. The X pump calls the key, button, move
+// and close ones; scroll, resize and menu clicks have no X source on Linux.
+void _quarn_issue_keydown(Frame::FrameBase* frame, int code);
+void _quarn_issue_keyup(Frame::FrameBase* frame, int code);
+void _quarn_issue_close(Frame::FrameBase* frame);
+void _quarn_issue_menuclick(Frame::FrameBase* frame, int which_menu);
+void _quarn_issue_resize(Frame::FrameBase* frame, int w, int h, bool minimized, bool maximized);
+void _quarn_issue_mousemove(Frame::FrameBase* frame, int x, int y);
+void _quarn_issue_mousescroll(Frame::FrameBase* frame, int dx, int dy);
+void _quarn_issue_mouseldown(Frame::FrameBase* frame);
+void _quarn_issue_mousemdown(Frame::FrameBase* frame);
+void _quarn_issue_mouserdown(Frame::FrameBase* frame);
+void _quarn_issue_mouselup(Frame::FrameBase* frame);
+void _quarn_issue_mousemup(Frame::FrameBase* frame);
+void _quarn_issue_mouserup(Frame::FrameBase* frame);
+
+}  // namespace Events
+}  // namespace Input
+}  // namespace Quarn

@@ -1,0 +1,3 @@
+# The Debian packages Quarn builds, tests and demonstrates with.
+build_packages=(cmake make g++ pkg-config libx11-dev libgl-dev libglu1-mesa-dev libglew-dev libgl1-mesa-dri libglx-mesa0)
+test_packages=(libgtest-dev libxtst-dev xvfb xauth x11-utils openbox imagemagick xdotool)

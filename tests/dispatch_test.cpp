@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "quarn/input/events/events.h"
+#include "quarn/input/events/helpers.h"
+#include "quarn/menu/helpers.h"
+#include "tests/support/fixture.h"
+#include "tests/support/recording_frame.h"
+
+namespace {
+
+using namespace Quarn::Input::Events;
+using quarn_test::Call;
+using quarn_test::RecordingFrame;
+
+struct Chain {
+    const char* event;
+    int type;
+    std::function<void(Quarn::Frame::FrameBase*)> deliver;
+    std::vector<std::string> levels;
+};
+
+template <typename Event, typename... Args>
+std::function<void(Quarn::Frame::FrameBase*)> deliver(Args... args) {
+    return [=](Quarn::Frame::FrameBase* frame) {
+        Event event(args...);
+        event._quarn_handle(frame);
+    };
+}
+
+const int kDelta[2] = {3, -1};
+
+const std::vector<Chain> kChains = {
+    {"EventKeyDown", 1, deliver<EventKeyDown>(0x61u), {"EventBase", "EventKeyBase", "EventKeyDown"}},
+    {"EventKeyUp", 2, deliver<EventKeyUp>(0x61u), {"EventBase", "EventKeyBase", "EventKeyUp"}},
+    {"EventMouseButtonLeftDown", 4, deliver<EventMouseButtonLeftDown>(),
+     {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonLeftBase", "EventMouseButtonLeftDown"}},
+    {"EventMouseButtonLeftUp", 32, deliver<EventMouseButtonLeftUp>(),
+     {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonLeftBase", "EventMouseButtonLeftUp"}},
+    {"EventMouseButtonMiddleDown", 8, deliver<EventMouseButtonMiddleDown>(),
+     {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonMiddleBase",
+      "EventMouseButtonMiddleDown"}},
+    {"EventMouseButtonMiddleUp", 64, deliver<EventMouseButtonMiddleUp>(),
+     {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonMiddleBase", "EventMouseButtonMiddleUp"}},
+    {"EventMouseButtonRightDown", 16, deliver<EventMouseButtonRightDown>(),
+     {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonRightBase", "EventMouseButtonRightDown"}},
+    {"EventMouseButtonRightUp", 128, deliver<EventMouseButtonRightUp>(),
+     {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonRightBase", "EventMouseButtonRightUp"}},
+    {"EventMouseScroll", 256, deliver<EventMouseScroll>(kDelta), {"EventBase", "EventMouseBase", "EventMouseScroll"}},
+    {"EventMouseMove", 512, deliver<EventMouseMove>(1, 2, 3, 4), {"EventBase", "EventMouseBase", "EventMouseMove"}},
+    {"EventFrameMenuItem", 1024, deliver<EventFrameMenuItem>(nullptr, nullptr), {"EventBase", "EventFrameMenuItem"}},
+    {"EventFrameClose", 2048, deliver<EventFrameClose>(), {"EventBase", "EventFrameBase", "EventFrameClose"}},
+    {"EventFrameMinimize", 4096, deliver<EventFrameMinimize>(), {"EventBase", "EventFrameBase", "EventFrameMinimize"}},
+    {"EventFrameMaximize", 8192, deliver<EventFrameMaximize>(), {"EventBase", "EventFrameBase", "EventFrameMaximize"}},
+    {"EventFrameResize", 16384, deliver<EventFrameResize>(640, 480), {"EventBase", "EventFrameBase", "EventFrameResize"}},
+};
+
+class Dispatch : public quarn_test::LibraryTest {
+protected:
+    std::vector<Call> log;
+};
+
+TEST_F(Dispatch, EveryConcreteEventWalksItsChainRootFirst) {
+    RecordingFrame frame(log);
+    int codes_seen = 0;
+    for (const Chain& chain : kChains) {
+        SCOPED_TRACE(chain.event);
+        log.clear();
+        chain.deliver(&frame);
+        EXPECT_EQ(frame.levels(), chain.levels);
+        for (const Call& call : log) {
+            EXPECT_EQ(call.type, chain.type);
+            EXPECT_EQ(call.event, log.front().event);
+            EXPECT_EQ(call.state, frame.input_state);
+        }
+        EXPECT_EQ(codes_seen & chain.type, 0) << "type codes must be distinct";
+        codes_seen |= chain.type;
+    }
+    EXPECT_EQ(codes_seen, 0x7FFF);  // fifteen distinct powers of two, 1 to 16384
+}
+
+// Overrides only the button base level.
+class ButtonBaseFrame : public RecordingFrame {
+public:
+    using RecordingFrame::RecordingFrame;
+    using RecordingFrame::callback_input;
+    void callback_input(const Quarn::Input::State*, const EventMouseButtonBase* event) override {
+        types.push_back(event->type);
+    }
+    std::vector<int> types;
+};
+
+TEST_F(Dispatch, ButtonBaseOverloadSeesEachButtonEventOnce) {
+    ButtonBaseFrame frame(log);
+    for (const Chain& chain : kChains) chain.deliver(&frame);
+    EXPECT_EQ(frame.types, (std::vector<int>{4, 32, 8, 64, 16, 128}));
+}
+
+TEST_F(Dispatch, SiblingsShareOnlyTheirCommonLevels) {
+    RecordingFrame frame(log);
+    deliver<EventKeyUp>(0x61u)(&frame);
+    deliver<EventMouseButtonLeftUp>()(&frame);
+    deliver<EventFrameMenuItem>(nullptr, nullptr)(&frame);
+    EXPECT_TRUE(quarn_test::calls_at(log, "EventKeyDown").empty());
+    EXPECT_TRUE(quarn_test::calls_at(log, "EventMouseButtonLeftDown").empty());
+    EXPECT_TRUE(quarn_test::calls_at(log, "EventFrameBase").empty());
+}
+
+TEST_F(Dispatch, EventsCarryTheirPayload) {
+    int delta[2] = {3, -1};
+    EventMouseScroll scroll(delta);
+    delta[0] = 99;
+    EXPECT_EQ(scroll.delta[0], 3);
+    EXPECT_EQ(scroll.delta[1], -1);
+
+    EventMouseMove move(10, 20, -5, 7);
+    EXPECT_EQ(move.x, 10);
+    EXPECT_EQ(move.y, 20);
+    EXPECT_EQ(move.x_rel, -5);
+    EXPECT_EQ(move.y_rel, 7);
+
+    int datum = 0;
+    auto* menu = reinterpret_cast<Quarn::Menuing::Menu*>(&datum);
+    EventFrameMenuItem item(menu, &datum);
+    EXPECT_EQ(item.menu, menu);
+    EXPECT_EQ(item.optional_data, &datum);
+
+    EventKeyDown key(0xff1bu);
+    EXPECT_EQ(key.key, 0xff1bu);
+    EventFrameResize resize(640, 480);
+    EXPECT_EQ(resize.width, 640);
+    EXPECT_EQ(resize.height, 480);
+}
+
+// The issue functions without an X source on Linux, called directly.
+TEST_F(Dispatch, ResizeIssuesMinimizeBeforeResizeAndUpdatesDimensions) {
+    RecordingFrame frame(log);
+    Quarn::Input::Events::_quarn_issue_resize(&frame, 300, 150, true, true);
+    const auto finals = [&] {
+        std::vector<std::string> result;
+        for (const Call& call : log)
+            if (call.level != "EventBase" && call.level != "EventFrameBase") result.push_back(call.level);
+        return result;
+    };
+    EXPECT_EQ(finals(), (std::vector<std::string>{"EventFrameMinimize", "EventFrameResize"}));
+    EXPECT_EQ(frame.dimensions[0], 300);
+    EXPECT_EQ(frame.dimensions[1], 150);
+
+    log.clear();
+    Quarn::Input::Events::_quarn_issue_resize(&frame, 10, 20, false, true);
+    EXPECT_EQ(finals(), (std::vector<std::string>{"EventFrameMaximize", "EventFrameResize"}));
+    log.clear();
+    Quarn::Input::Events::_quarn_issue_resize(&frame, 10, 20, false, false);
+    EXPECT_EQ(finals(), (std::vector<std::string>{"EventFrameResize"}));
+}
+
+// Records the frame's dimensions as the minimize and resize callbacks see them.
+class SizeWatchingFrame : public RecordingFrame {
+public:
+    using RecordingFrame::RecordingFrame;
+    using RecordingFrame::callback_input;
+    void callback_input(const Quarn::Input::State*, const EventFrameMinimize*) override {
+        seen.push_back(dimensions[0]);
+    }
+    void callback_input(const Quarn::Input::State*, const EventFrameResize* event) override {
+        seen.push_back(dimensions[0]);
+        seen.push_back(event->width);
+    }
+    std::vector<int> seen;
+};
+
+TEST_F(Dispatch, MinimizeSeesTheOldSizeResizeTheNew) {
+    SizeWatchingFrame frame(log);
+    Quarn::Input::Events::_quarn_issue_resize(&frame, 300, 150, true, false);
+    EXPECT_EQ(frame.seen, (std::vector<int>{118, 300, 300}));
+}
+
+TEST_F(Dispatch, ScrollSetsWheelStateOnlyDuringItsCallbacks) {
+    RecordingFrame frame(log);
+    Quarn::Input::Events::_quarn_issue_mousescroll(&frame, 2, -3);
+    ASSERT_EQ(frame.levels(), (std::vector<std::string>{"EventBase", "EventMouseBase", "EventMouseScroll"}));
+    for (const Call& call : log) {
+        EXPECT_EQ(call.wheel[0], 2);
+        EXPECT_EQ(call.wheel[1], -3);
+    }
+    EXPECT_EQ(frame.input_state->mouse_wheel_relative[0], 0);
+    EXPECT_EQ(frame.input_state->mouse_wheel_relative[1], 0);
+}
+
+TEST_F(Dispatch, MenuClickReadsTheRegistryAndAddsMissingEntries) {
+    int datum = 0;
+    auto* menu = reinterpret_cast<Quarn::Menuing::Menu*>(&datum);
+    (*Quarn::Menuing::_quarn_menu_callbacks)[7] = {menu, &datum};
+
+    // Records what the menu item callback receives.
+    struct MenuFrame : RecordingFrame {
+        using RecordingFrame::RecordingFrame;
+        using RecordingFrame::callback_input;
+        void callback_input(const Quarn::Input::State*, const EventFrameMenuItem* event) override {
+            menus.push_back(event->menu);
+            data.push_back(event->optional_data);
+        }
+        std::vector<Quarn::Menuing::Menu*> menus;
+        std::vector<void*> data;
+    } menu_frame(log);
+
+    Quarn::Input::Events::_quarn_issue_menuclick(&menu_frame, 7);
+    Quarn::Input::Events::_quarn_issue_menuclick(&menu_frame, 8);
+    EXPECT_EQ(menu_frame.menus, (std::vector<Quarn::Menuing::Menu*>{menu, nullptr}));
+    EXPECT_EQ(menu_frame.data, (std::vector<void*>{&datum, nullptr}));
+    ASSERT_EQ(Quarn::Menuing::_quarn_menu_callbacks->count(8), 1u);
+    EXPECT_EQ(Quarn::Menuing::_quarn_menu_callbacks->at(8).originator, nullptr);
+}
+
+// An exception from a callback stops the chain where it was thrown.
+class ThrowingFrame : public RecordingFrame {
+public:
+    using RecordingFrame::RecordingFrame;
+    using RecordingFrame::callback_input;
+    void callback_input(const Quarn::Input::State* state, const EventMouseBase* event) override {
+        RecordingFrame::callback_input(state, event);
+        throw 42;
+    }
+};
+
+TEST_F(Dispatch, CallbackExceptionEndsTheChainAndLeavesRelativeMotion) {
+    ThrowingFrame frame(log);
+    EXPECT_THROW(Quarn::Input::Events::_quarn_issue_mousemove(&frame, 10, 20), int);
+    EXPECT_EQ(frame.levels(), (std::vector<std::string>{"EventBase", "EventMouseBase"}));
+    EXPECT_EQ(frame.input_state->mouse_relative[0], 10);
+    EXPECT_EQ(frame.input_state->mouse_relative[1], 20);
+}
+
+}  // namespace

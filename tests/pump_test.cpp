@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+#include <string>
+#include <vector>
+
+#include "quarn/frame/helpers.h"
+#include "quarn/init.h"
+#include "quarn/input/events/helpers.h"
+#include "quarn/input/state.h"
+#include "tests/support/capture.h"
+#include "tests/support/fixture.h"
+#include "tests/support/recording_frame.h"
+#include "tests/support/x_client.h"
+
+// Counts the library's XPending calls (this binary links with --wrap=XPending).
+static int xpending_calls = 0;
+extern "C" int __real_XPending(Display* display);
+extern "C" int __wrap_XPending(Display* display) {
+    ++xpending_calls;
+    return __real_XPending(display);
+}
+
+namespace {
+
+using quarn_test::Call;
+using quarn_test::calls_at;
+using quarn_test::RecordingFrame;
+using quarn_test::StdoutCapture;
+
+const std::vector<std::string> kLeftDown = {"EventBase", "EventMouseBase", "EventMouseButtonBase",
+                                            "EventMouseButtonLeftBase", "EventMouseButtonLeftDown"};
+const std::vector<std::string> kLeftUp = {"EventBase", "EventMouseBase", "EventMouseButtonBase",
+                                          "EventMouseButtonLeftBase", "EventMouseButtonLeftUp"};
+
+class Pump : public quarn_test::LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        client = std::make_unique<quarn_test::XClient>();
+        // Park the pointer away from where the test windows appear.
+        client->point_on_screen(1200, 1000);
+    }
+    void TearDown() override {
+        client.reset();
+        LibraryTest::TearDown();
+    }
+
+    // Shows `frame` at (x, 0), 200 x 200, waits until it is viewable, drains
+    // what that caused, and forgets the calls so far.
+    void show(RecordingFrame& frame, int x = 0) {
+        frame.set_size(200, 200);
+        frame.set_position(x, 0);
+        frame.set_show(true, 0);
+        XFlush(Quarn::_quarn_display);
+        ASSERT_TRUE(client->wait_viewable(frame._quarn_backing->window));
+        quarn_test::settle(*client);
+        frame.log.clear();
+    }
+    // Shows, focuses and points into `frame`, then forgets the calls so far.
+    void show_and_focus(RecordingFrame& frame, int x = 0) {
+        show(frame, x);
+        client->focus_and_point(frame._quarn_backing->window, 50, 50);
+        quarn_test::settle(*client);
+        frame.log.clear();
+    }
+    bool wait_for_calls(std::size_t count) {
+        return quarn_test::pump_until([&] { return log.size() >= count; });
+    }
+
+    std::unique_ptr<quarn_test::XClient> client;
+    std::vector<Call> log;
+};
+
+TEST_F(Pump, NothingPendingMeansOneXPendingAndNoCallback) {
+    RecordingFrame frame(log);
+    show(frame);
+    xpending_calls = 0;
+    Quarn::Input::Events::handle();
+    EXPECT_EQ(xpending_calls, 1);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(Pump, LeftPressAndReleaseDeliverBothChainsWithButtonState) {
+    RecordingFrame frame(log);
+    show_and_focus(frame);
+    client->click(1);
+    ASSERT_TRUE(wait_for_calls(10));
+    std::vector<std::string> expected = kLeftDown;
+    expected.insert(expected.end(), kLeftUp.begin(), kLeftUp.end());
+    EXPECT_EQ(frame.levels(), expected);
+    for (std::size_t i = 0; i < log.size(); ++i) EXPECT_EQ(log[i].buttons[0], i < 5) << "call " << i;
+    EXPECT_EQ(log[0].type, 4);
+    EXPECT_EQ(log[5].type, 32);
+}
+
+TEST_F(Pump, MiddleAndRightButtonsMapToTheirEventsWheelButtonsToNothing) {
+    RecordingFrame frame(log);
+    show_and_focus(frame);
+    client->click(4);
+    client->click(5);
+    client->click(2);
+    client->button(3, true);
+    ASSERT_TRUE(wait_for_calls(15));
+    quarn_test::settle(*client);
+    const auto finals = calls_at(log, "EventMouseButtonBase");
+    ASSERT_EQ(finals.size(), 3u);
+    EXPECT_EQ(finals[0].type, 8);
+    EXPECT_EQ(finals[1].type, 64);
+    EXPECT_EQ(finals[2].type, 16);
+    EXPECT_TRUE(finals[2].buttons[2]);
+    EXPECT_TRUE(frame.input_state->mouse_buttons[2]);
+    EXPECT_FALSE(frame.input_state->mouse_buttons[1]);
+    EXPECT_TRUE(calls_at(log, "EventMouseScroll").empty());
+    EXPECT_EQ(frame.input_state->mouse_wheel_relative[0], 0);
+    EXPECT_EQ(frame.input_state->mouse_wheel_relative[1], 0);
+    client->button(3, false);
+}
+
+TEST_F(Pump, MotionReportsPositionAndRelativeMovement) {
+    RecordingFrame frame(log);
+    show(frame);
+    const Window window = frame._quarn_backing->window;
+    EXPECT_EQ(frame.input_state->mouse_position_last[0], -1);
+    client->point(window, 10, 20);
+    ASSERT_TRUE(wait_for_calls(3));
+    client->point(window, 15, 18);
+    ASSERT_TRUE(wait_for_calls(6));
+    const auto moves = calls_at(log, "EventMouseMove");
+    ASSERT_EQ(moves.size(), 2u);
+    EXPECT_EQ((std::vector<int>(moves[0].move, moves[0].move + 4)), (std::vector<int>{10, 20, 10, 20}));
+    EXPECT_EQ((std::vector<int>(moves[1].move, moves[1].move + 4)), (std::vector<int>{15, 18, 5, -2}));
+    // Inside the callbacks the state already holds the move.
+    EXPECT_EQ(moves[1].relative[0], 5);
+    EXPECT_EQ(moves[1].relative[1], -2);
+    EXPECT_EQ(moves[1].position_last[0], 10);
+    EXPECT_EQ(moves[1].position[1], 18);
+    // Between events the relative motion reads zero; the last position stays.
+    const Quarn::Input::State& state = *frame.input_state;
+    EXPECT_EQ(state.mouse_relative[0], 0);
+    EXPECT_EQ(state.mouse_relative[1], 0);
+    EXPECT_EQ(state.mouse_position_last[0], 10);
+    EXPECT_EQ(state.mouse_position_last[1], 20);
+    EXPECT_EQ(state.mouse_position[0], 15);
+}
+
+TEST_F(Pump, KeysUseTheUnshiftedSymbolAndStateIsUpdatedFirst) {
+    RecordingFrame frame(log);
+    show_and_focus(frame);
+    EXPECT_FALSE(frame.input_state->key_pressed(XK_a));
+    client->key(XK_Shift_L, true);
+    client->key(XK_a, true);
+    client->key(XK_a, false);
+    client->key(XK_Shift_L, false);
+    ASSERT_TRUE(wait_for_calls(12));
+    const auto downs = calls_at(log, "EventKeyDown");
+    const auto ups = calls_at(log, "EventKeyUp");
+    ASSERT_EQ(downs.size(), 2u);
+    ASSERT_EQ(ups.size(), 2u);
+    EXPECT_EQ(downs[0].key, static_cast<unsigned int>(XK_Shift_L));
+    EXPECT_EQ(downs[1].key, 0x61u);
+    EXPECT_EQ(downs[1].type, 1);
+    EXPECT_TRUE(downs[1].key_held);
+    EXPECT_EQ(ups[0].key, 0x61u);
+    EXPECT_EQ(ups[0].type, 2);
+    EXPECT_FALSE(ups[0].key_held);
+    // Every level of the A press saw the key already held.
+    for (const Call& call : std::vector<Call>(log.begin() + 3, log.begin() + 6)) EXPECT_TRUE(call.key_held);
+    EXPECT_FALSE(frame.input_state->key_pressed(XK_a));
+    EXPECT_FALSE(frame.input_state->key_pressed(XK_Shift_L));
+    EXPECT_FALSE(frame.input_state->key_pressed(XK_b));
+}
+
+TEST_F(Pump, AnyClientMessageIsACloseRequest) {
+    RecordingFrame frame(log);
+    show(frame);
+    client->send_client_message(frame._quarn_backing->window, "SOMETHING_ELSE");
+    ASSERT_TRUE(wait_for_calls(3));
+    EXPECT_EQ(frame.levels(), (std::vector<std::string>{"EventBase", "EventFrameBase", "EventFrameClose"}));
+    EXPECT_EQ(log[0].type, 2048);
+    EXPECT_TRUE(frame.visible);  // the library closes nothing by itself
+}
+
+TEST_F(Pump, ConfigureNotifyPrintsItsTraceAndDeliversNothing) {
+    RecordingFrame frame(log);
+    show(frame);
+    // A window of the library's connection that no frame owns: printed all the same.
+    Display* display = Quarn::_quarn_display;
+    const Window stranger = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+    XSync(display, False);
+    StdoutCapture capture;
+    client->send_configure(frame._quarn_backing->window, 640, 480);
+    client->send_configure(stranger, 10, 20);
+    quarn_test::settle(*client);
+    XDestroyWindow(display, stranger);
+    EXPECT_EQ(capture.finish(), "ConfigureNotify! (resize: 640x480)\nConfigureNotify! (resize: 10x20)\n");
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(frame.dimensions[0], 200);
+}
+
+TEST_F(Pump, EventsOfWindowsWithoutAFrameAreDropped) {
+    RecordingFrame frame(log);
+    show(frame, 300);
+    // A window of the library's own connection that no frame owns.
+    Display* display = Quarn::_quarn_display;
+    const Window stranger = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 100, 100, 0, 0, 0);
+    XSelectInput(display, stranger, KeyPressMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask);
+    XMapWindow(display, stranger);
+    XFlush(display);
+    ASSERT_TRUE(client->wait_viewable(stranger));
+    client->focus_and_point(stranger, 20, 20);
+    client->click(1);
+    client->tap(XK_a);
+    client->send_client_message(stranger);
+    quarn_test::settle(*client);
+    EXPECT_TRUE(log.empty());
+    EXPECT_FALSE(frame.input_state->key_pressed(XK_a));
+    EXPECT_EQ(frame.input_state->mouse_position[0], 0);
+    EXPECT_EQ(Quarn::Frame::_quarn_windows->count(stranger), 0u);
+    XDestroyWindow(display, stranger);
+}
+
+TEST_F(Pump, QueuedEventsOfADestroyedFrameAreDropped) {
+    auto* doomed = new RecordingFrame(log);
+    RecordingFrame survivor(log);
+    show(*doomed);
+    show(survivor, 300);
+    client->focus_and_point(doomed->_quarn_backing->window, 30, 30);
+    client->click(1);
+    client->tap(XK_a);
+    client->send_client_message(doomed->_quarn_backing->window);
+    quarn_test::queue_pending(*client);
+    ASSERT_GT(XEventsQueued(Quarn::_quarn_display, QueuedAlready), 0);
+    delete doomed;
+    Quarn::Input::Events::handle();
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(Pump, TwoFramesKeepSeparateStates) {
+    RecordingFrame left(log);
+    std::vector<Call> right_log;
+    RecordingFrame right(right_log);
+    show(left);
+    show(right, 300);
+    client->focus_and_point(left._quarn_backing->window, 40, 40);
+    client->button(1, true);
+    client->key(XK_a, true);
+    ASSERT_TRUE(quarn_test::pump_until([&] { return left.input_state->key_pressed(XK_a); }));
+    EXPECT_TRUE(left.input_state->mouse_buttons[0]);
+    EXPECT_FALSE(right.input_state->mouse_buttons[0]);
+    EXPECT_FALSE(right.input_state->key_pressed(XK_a));
+    EXPECT_EQ(right.input_state->mouse_position[0], 0);
+    // A key released after the focus moved is recorded where it is released.
+    client->button(1, false);
+    client->focus_and_point(right._quarn_backing->window, 10, 10);
+    client->key(XK_a, false);
+    ASSERT_TRUE(quarn_test::pump_until([&] { return !calls_at(right_log, "EventKeyUp").empty(); }));
+    EXPECT_TRUE(left.input_state->key_pressed(XK_a));
+    EXPECT_FALSE(right.input_state->key_pressed(XK_a));
+}
+
+TEST_F(Pump, MappingNotifyRefreshesTheKeyboardMapping) {
+    RecordingFrame frame(log);
+    show_and_focus(frame);
+    Display* injector = client->display();
+    const KeyCode code = XKeysymToKeycode(injector, XK_a);
+    int per_code = 0;
+    KeySym* original = XGetKeyboardMapping(injector, code, 1, &per_code);
+    client->tap(XK_a);  // the library now holds the old mapping
+    ASSERT_TRUE(wait_for_calls(6));
+
+    std::vector<KeySym> remapped(original, original + per_code);
+    remapped[0] = XK_q;
+    XChangeKeyboardMapping(injector, code, per_code, remapped.data(), 1);
+    client->sync();
+    quarn_test::settle(*client);
+    client->key_code(code, true);
+    client->key_code(code, false);
+    ASSERT_TRUE(wait_for_calls(12));
+    XChangeKeyboardMapping(injector, code, per_code, original, 1);
+    XFree(original);
+    client->sync();
+
+    const auto downs = calls_at(log, "EventKeyDown");
+    ASSERT_EQ(downs.size(), 2u);
+    EXPECT_EQ(downs[0].key, static_cast<unsigned int>(XK_a));
+    EXPECT_EQ(downs[1].key, static_cast<unsigned int>(XK_q));
+}
+
+// Throws from the left press, so the release stays queued for the next call.
+class ThrowOnPress : public RecordingFrame {
+public:
+    using RecordingFrame::RecordingFrame;
+    using RecordingFrame::callback_input;
+    void callback_input(const Quarn::Input::State* state, const Quarn::Input::Events::EventMouseButtonLeftDown* event) override {
+        RecordingFrame::callback_input(state, event);
+        throw 7;
+    }
+};
+
+TEST_F(Pump, CallbackExceptionLeavesHandleAndKeepsLaterEventsQueued) {
+    ThrowOnPress frame(log);
+    show_and_focus(frame);
+    client->click(1);
+    quarn_test::queue_pending(*client);
+    EXPECT_THROW(Quarn::Input::Events::handle(), int);
+    EXPECT_EQ(frame.levels(), kLeftDown);
+    log.clear();
+    Quarn::Input::Events::handle();
+    EXPECT_EQ(frame.levels(), kLeftUp);
+}
+
+TEST(InputState, StartsEmpty) {
+    Quarn::Input::State state;
+    EXPECT_FALSE(state.mouse_buttons[0] || state.mouse_buttons[1] || state.mouse_buttons[2]);
+    EXPECT_EQ(state.mouse_position[0], 0);
+    EXPECT_EQ(state.mouse_position[1], 0);
+    EXPECT_EQ(state.mouse_position_last[0], -1);
+    EXPECT_EQ(state.mouse_position_last[1], -1);
+    EXPECT_EQ(state.mouse_relative[0], 0);
+    EXPECT_EQ(state.mouse_wheel_relative[1], 0);
+    for (int key : {0, 0x61, 0xff1b, -1}) EXPECT_FALSE(state.key_pressed(key));
+}
+
+}  // namespace

@@ -1,0 +1,49 @@
+#include "tests/support/recording_frame.h"
+
+#include <algorithm>
+
+namespace quarn_test {
+
+using namespace Quarn::Input::Events;
+
+RecordingFrame::RecordingFrame(std::vector<Call>& log, Quarn::Frame::FrameBase* parent)
+    : FrameBase(parent, Quarn::Flags::Style::BORDER | Quarn::Flags::Style::TITLEBAR, Quarn::Flags::Button::CLOSE),
+      log(log) {}
+
+void RecordingFrame::record(const char* level, const Quarn::Input::State* state, const EventBase* event) {
+    Call call{};
+    call.level = level;
+    call.event = event;
+    call.type = event->type;
+    call.state = state;
+    if (const auto* key = dynamic_cast<const EventKeyBase*>(event)) {
+        call.key = key->key;
+        call.key_held = state->key_pressed(static_cast<int>(key->key));
+    }
+    if (const auto* move = dynamic_cast<const EventMouseMove*>(event)) {
+        call.move[0] = move->x;
+        call.move[1] = move->y;
+        call.move[2] = move->x_rel;
+        call.move[3] = move->y_rel;
+    }
+    std::copy(state->mouse_buttons, state->mouse_buttons + 3, call.buttons);
+    std::copy(state->mouse_position, state->mouse_position + 2, call.position);
+    std::copy(state->mouse_position_last, state->mouse_position_last + 2, call.position_last);
+    std::copy(state->mouse_relative, state->mouse_relative + 2, call.relative);
+    std::copy(state->mouse_wheel_relative, state->mouse_wheel_relative + 2, call.wheel);
+    log.push_back(call);
+}
+
+std::vector<std::string> RecordingFrame::levels() const {
+    std::vector<std::string> result;
+    for (const Call& call : log) result.push_back(call.level);
+    return result;
+}
+
+std::vector<Call> calls_at(const std::vector<Call>& log, const std::string& level) {
+    std::vector<Call> result;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(result), [&](const Call& c) { return c.level == level; });
+    return result;
+}
+
+}  // namespace quarn_test

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <string>
+#include <vector>
+
+namespace quarn_test {
+
+// Opens $DISPLAY, retrying: Xvfb refuses a small share of new connections.
+Display* open_display_retrying();
+
+// A second connection to the X server, as another client would have: it
+// injects input with XTest and XSendEvent and reads window properties.
+class XClient {
+public:
+    XClient();
+    ~XClient();
+    XClient(const XClient&) = delete;
+    XClient& operator=(const XClient&) = delete;
+
+    Display* display() const { return display_; }
+    Window root() const;
+
+    // Waits (bounded) until `window` is viewable; false if it never becomes so.
+    bool wait_viewable(Window window);
+    // Gives `window` the keyboard focus and moves the pointer to (x, y) inside it.
+    void focus_and_point(Window window, int x = 10, int y = 10);
+    // Moves the pointer to (x, y) in `window`'s coordinates.
+    void point(Window window, int x, int y);
+
+    // Moves the pointer to (x, y) on the screen.
+    void point_on_screen(int x, int y);
+
+    void key(unsigned long keysym, bool press);
+    void key_code(unsigned int code, bool press);
+    void tap(unsigned long keysym);
+    void button(unsigned int button, bool press);
+    void click(unsigned int button);
+    // A ClientMessage with an empty event mask: delivered to the window's creator.
+    void send_client_message(Window window, const char* type = "WM_PROTOCOLS");
+    void send_configure(Window window, int width, int height);
+    // Makes sure the server has processed everything sent so far.
+    void sync();
+
+    std::string title(Window window);
+    std::vector<std::string> protocols(Window window);
+    Window parent(Window window);
+    XWindowAttributes attributes(Window window);
+    std::vector<Window> children(Window window);
+    // The window (anywhere in the tree) whose WM_NAME is `title`, or 0.
+    Window find_by_title(const std::string& title);
+
+private:
+    Display* display_;
+};
+
+}  // namespace quarn_test
