@@ -3,6 +3,8 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <poll.h>
+#include <pty.h>
+#include <termios.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,26 +25,27 @@ using quarn_test::split_lines;
 using quarn_test::XClient;
 
 // The demo running as a child process, its standard output read through a
-// pipe. stdbuf makes the output line-buffered, so a test can wait for a line
-// before it sends the next input.
+// pseudo-terminal: stdio then flushes every line, so a test can wait for a
+// line before it sends the next input.
 class Demo {
 public:
     explicit Demo(const char* display = nullptr) {
-        int fds[2];
-        if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+        int terminal = -1;
+        if (openpty(&output_fd_, &terminal, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+        termios raw{};
+        tcgetattr(terminal, &raw);
+        cfmakeraw(&raw);  // no "\r\n" for "\n", no echo
+        tcsetattr(terminal, TCSANOW, &raw);
         pid_ = fork();
         if (pid_ == 0) {
-            dup2(fds[1], STDOUT_FILENO);
-            close(fds[0]);
-            close(fds[1]);
+            dup2(terminal, STDOUT_FILENO);
+            close(output_fd_);
+            close(terminal);
             if (display) setenv("DISPLAY", display, 1);
-            // stdbuf works by preloading a library; AddressSanitizer builds would refuse it.
-            setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 0);
-            execlp("stdbuf", "stdbuf", "-oL", QUARN_DEMO_PATH, static_cast<char*>(nullptr));
+            execl(QUARN_DEMO_PATH, QUARN_DEMO_PATH, static_cast<char*>(nullptr));
             _exit(127);
         }
-        close(fds[1]);
-        output_fd_ = fds[0];
+        close(terminal);
     }
     ~Demo() {
         if (pid_ > 0) {
