@@ -1,3 +1,4 @@
 # The Debian packages Quarn builds, tests and demonstrates with.
 build_packages=(cmake make g++ pkg-config libx11-dev libgl-dev libglu1-mesa-dev libglew-dev libgl1-mesa-dri libglx-mesa0)
 test_packages=(libgtest-dev libxtst-dev xvfb xauth x11-utils openbox imagemagick xdotool)
+fuzz_packages=(clang libclang-rt-14-dev)

@@ -215,6 +215,15 @@ TEST_F(Dispatch, MenuClickReadsTheRegistryAndAddsMissingEntries) {
     EXPECT_EQ(Quarn::Menuing::_quarn_menu_callbacks->at(8).originator, nullptr);
 }
 
+TEST_F(Dispatch, HugeSyntheticMovesDoNotOverflow) {
+    RecordingFrame frame(log);
+    Quarn::Input::Events::_quarn_issue_mousemove(&frame, 2000000000, 0);
+    Quarn::Input::Events::_quarn_issue_mousemove(&frame, -2000000000, 0);
+    EXPECT_EQ(frame.input_state->mouse_position[0], -2000000000);
+    EXPECT_EQ(frame.input_state->mouse_position_last[0], 2000000000);
+    EXPECT_EQ(frame.input_state->mouse_relative[0], 0);
+}
+
 // An exception from a callback stops the chain where it was thrown.
 class ThrowingFrame : public RecordingFrame {
 public:

@@ -48,6 +48,10 @@ void issue_button_release(Frame::FrameBase* frame, unsigned int button) {
     }
 }
 
+// X coordinates are 16-bit, so real moves never overflow; wrapping keeps an
+// arbitrary (synthetic) event from being undefined behaviour.
+int difference(int a, int b) { return static_cast<int>(static_cast<unsigned int>(a) - static_cast<unsigned int>(b)); }
+
 template <typename Event>
 void issue_button(Frame::FrameBase* frame, int index, bool held) {
     frame->input_state->mouse_buttons[index] = held;
@@ -128,8 +132,8 @@ void _quarn_issue_mousemove(Frame::FrameBase* frame, int x, int y) {
     state.mouse_position_last[1] = state.mouse_position[1];
     state.mouse_position[0] = x;
     state.mouse_position[1] = y;
-    state.mouse_relative[0] = x - state.mouse_position_last[0];
-    state.mouse_relative[1] = y - state.mouse_position_last[1];
+    state.mouse_relative[0] = difference(x, state.mouse_position_last[0]);
+    state.mouse_relative[1] = difference(y, state.mouse_position_last[1]);
     EventMouseMove event(x, y, state.mouse_relative[0], state.mouse_relative[1]);
     event._quarn_handle(frame);
     state.mouse_relative[0] = 0;
