@@ -210,6 +210,7 @@ int add_digit(int value, char c) {
 }
 
 void _parse_version_string(const char* str, int* major, int* minor, int* release) {
+    if (!major || !minor) return;
     *major = 0;
     for (; *str != '.'; ++str) {
         if (*str == '\0') {

@@ -47,7 +47,8 @@ public:
     const char* get_vendor() const;
     const char* get_renderer() const;
     const char* get_version_gl() const;
-    /// Parses GL_VERSION ("4.5 Mesa ...") into `major` and `minor`.
+    /// Parses GL_VERSION ("4.5 Mesa ...") into `major` and `minor` (nothing
+    /// is written when either pointer is null).
     void get_version_gl(int* major, int* minor) const;
     const char* get_version_glsl() const;
     /// Parses GL_SHADING_LANGUAGE_VERSION into `major`, `minor` and, when not

@@ -10,6 +10,11 @@ namespace Quarn {
 Display* _quarn_display = nullptr;
 
 void init() {
+    // A second init would leak the first registries and connection.
+    if (Frame::_quarn_windows) {
+        _quarn_print_warning("Quarn is already started!  Ignoring Quarn::init!");
+        return;
+    }
     Menuing::_quarn_init();
     Frame::_quarn_init();
     _quarn_display = XOpenDisplay(nullptr);

@@ -12,7 +12,7 @@ extern Display* _quarn_display;
 /// opens the display named by $DISPLAY. A failed connection prints the
 /// warning "Cannot open display (cannot connect to X server)!" and returns;
 /// frames, the context and the event pump then refuse to run. Call once,
-/// before anything else of the library.
+/// before anything else of the library; a second call only warns.
 void init();
 
 /// Stops the library: destroys the frame registry, then the menu-callback

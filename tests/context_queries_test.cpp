@@ -90,6 +90,13 @@ TEST_F(Queries, VersionStringsParseIntoNumbers) {
     }
 }
 
+TEST_F(Queries, NullVersionPointersReceiveNothing) {
+    seam::strings[GL_VERSION] = "4.6";
+    int minor = -5;
+    context->get_version_gl(nullptr, &minor);
+    EXPECT_EQ(minor, -5);
+}
+
 TEST_F(Queries, NonVersionTextParsesWithoutFault) {
     const std::string long_text(5000, '9');
     seam::strings[GL_SHADING_LANGUAGE_VERSION] = long_text.c_str();

@@ -149,13 +149,17 @@ TEST_F(Frames, SizesAndPositionsTheProtocolCannotCarryAreRefused) {
     frame.set_size(65536, 10);
     frame.set_position(32768, 0);
     frame.set_position(0, -32769);
-    EXPECT_EQ(capture.lines(), (std::vector<std::string>{size_warning, size_warning, size_warning, position_warning,
-                                                         position_warning}));
     EXPECT_EQ(frame.dimensions[0], 64);
     EXPECT_EQ(frame.dimensions[1], 48);
     EXPECT_EQ(frame.position[0], 10);
     EXPECT_EQ(frame.position[1], 20);
-    // The extremes themselves are fine.
+    frame.set_size(nullptr);
+    frame.set_position(nullptr);
+    EXPECT_EQ(capture.lines(), (std::vector<std::string>{
+                                   size_warning, size_warning, size_warning, position_warning, position_warning,
+                                   "Quarn: Cannot set a window size from a null pointer!  Ignoring .set_size!",
+                                   "Quarn: Cannot set a window position from a null pointer!  Ignoring .set_position!",
+                               }));
     frame.set_size(65535, 1);
     frame.set_position(-32768, 32767);
     const XWindowAttributes attributes = server_view(frame);
@@ -189,6 +193,23 @@ TEST_F(Frames, ChildFrameIsAnXChildOfItsParent) {
     const XWindowAttributes attributes = client->attributes(child._quarn_backing->window);
     EXPECT_EQ(attributes.x, 7);
     EXPECT_EQ(attributes.y, 9);
+}
+
+// Counts its draw callbacks.
+class CountingFrame : public RecordingFrame {
+public:
+    using RecordingFrame::RecordingFrame;
+    void callback_draw() override { ++draws; }
+    int draws = 0;
+};
+
+TEST_F(Frames, DrawWithoutABoundContextOnlyWarns) {
+    CountingFrame frame(log);
+    StdoutCapture capture;
+    frame.draw();
+    EXPECT_EQ(capture.lines(),
+              std::vector<std::string>{"Quarn: Cannot draw a frame without a bound rendering context!  Ignoring .draw!"});
+    EXPECT_EQ(frame.draws, 0);
 }
 
 }  // namespace

@@ -42,6 +42,29 @@ TEST(Lifecycle, InitCreatesEmptyRegistriesAndOpensTheDisplay) {
     EXPECT_EQ(Quarn::_quarn_display, nullptr);
 }
 
+TEST(Lifecycle, SecondInitOnlyWarns) {
+    quarn_test::start_library();
+    auto* const windows = Quarn::Frame::_quarn_windows;
+    Display* const display = Quarn::_quarn_display;
+    StdoutCapture capture;
+    Quarn::init();
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"Quarn: Quarn is already started!  Ignoring Quarn::init!"});
+    EXPECT_EQ(Quarn::Frame::_quarn_windows, windows);
+    EXPECT_EQ(Quarn::_quarn_display, display);
+    Quarn::deinit();
+    Quarn::deinit();  // a second deinit finds nothing to release
+    EXPECT_EQ(Quarn::_quarn_display, nullptr);
+}
+
+TEST(Lifecycle, FrameOutlivingDeinitIsDestroyedWithoutTheConnection) {
+    quarn_test::start_library();
+    std::vector<quarn_test::Call> log;
+    auto* frame = new quarn_test::RecordingFrame(log);
+    Quarn::deinit();
+    delete frame;  // the server freed its window with the connection
+    EXPECT_EQ(Quarn::Frame::_quarn_windows, nullptr);
+}
+
 TEST(Lifecycle, InitWithoutXServerWarnsOnceAndKeepsRegistries) {
     NoXServer no_server;
     StdoutCapture capture;

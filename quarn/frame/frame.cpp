@@ -80,8 +80,12 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
 }
 
 _quarn_FrameBacking::~_quarn_FrameBacking() {
-    XDestroyWindow(_quarn_display, window);
-    XFreeColormap(_quarn_display, color_map);
+    // After deinit the connection is gone, and the server has freed the window
+    // and colormap with it.
+    if (_quarn_display) {
+        XDestroyWindow(_quarn_display, window);
+        XFreeColormap(_quarn_display, color_map);
+    }
     XFree(visual_info);
 }
 
@@ -116,7 +120,13 @@ void FrameBase::set_size(int size_x, int size_y) {
     XResizeWindow(_quarn_display, _quarn_backing->window, dimensions[0], dimensions[1]);
 }
 
-void FrameBase::set_size(const int* size) { set_size(size[0], size[1]); }
+void FrameBase::set_size(const int* size) {
+    if (!size) {
+        _quarn_print_warning("Cannot set a window size from a null pointer!  Ignoring .set_size!");
+        return;
+    }
+    set_size(size[0], size[1]);
+}
 
 void FrameBase::set_position(int to_x, int to_y) {
     if (!position_fits(to_x, to_y)) {
@@ -128,7 +138,13 @@ void FrameBase::set_position(int to_x, int to_y) {
     XMoveWindow(_quarn_display, _quarn_backing->window, position[0], position[1]);
 }
 
-void FrameBase::set_position(const int* to_xy) { set_position(to_xy[0], to_xy[1]); }
+void FrameBase::set_position(const int* to_xy) {
+    if (!to_xy) {
+        _quarn_print_warning("Cannot set a window position from a null pointer!  Ignoring .set_position!");
+        return;
+    }
+    set_position(to_xy[0], to_xy[1]);
+}
 
 void FrameBase::set_title(const std::string& title) {
     // c_str() ends the name at the first NUL byte, as X names are C strings.
@@ -153,6 +169,11 @@ void FrameBase::set_show(bool show, int blend_ms) {
 }
 
 void FrameBase::draw() {
+    // Swapping with no context current is a GLX error that ends the process.
+    if (!glXGetCurrentContext()) {
+        _quarn_print_warning("Cannot draw a frame without a bound rendering context!  Ignoring .draw!");
+        return;
+    }
     callback_draw();
     glXSwapBuffers(_quarn_display, _quarn_backing->window);
     glFinish();

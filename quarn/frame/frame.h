@@ -108,12 +108,13 @@ public:
     virtual void callback_draw();
 
     /// Stores and applies a new size. Widths and heights outside 1 to 65535
-    /// are refused with a warning and change nothing.
+    /// are refused with a warning and change nothing, as is a null pointer.
     void set_size(int size_x, int size_y);
     void set_size(const int* size);
 
     /// Stores and applies a new position relative to the X parent.
-    /// Coordinates outside -32768 to 32767 are refused with a warning.
+    /// Coordinates outside -32768 to 32767, or a null pointer, are refused
+    /// with a warning.
     void set_position(int to_x, int to_y);
     void set_position(const int* to_xy);
 
@@ -127,7 +128,8 @@ public:
     void set_show(bool show, int blend_ms);
 
     /// Calls callback_draw(), swaps the window's buffers and waits with
-    /// glFinish(). Bind the context to this frame first (Context::set_target).
+    /// glFinish(). Bind the context to this frame first (Context::set_target);
+    /// with no context current it only warns.
     void draw();
 
     int dimensions[2];
