@@ -64,9 +64,11 @@ void require_entry_point(const void* entry_point, const char* message) {
     if (!entry_point) _quarn_throw_error(message);
 }
 
+// A function's address as printf's %p wants it (a plain cast is not portable C++).
 template <typename Function>
 const void* address_of(Function function) {
-    return reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(function));
+    const auto address = reinterpret_cast<std::uintptr_t>(function);
+    return reinterpret_cast<const void*>(address);  // NOLINT(performance-no-int-to-ptr)
 }
 
 GLXFBConfig config_with_visual(const GLXFBConfig* configs, int count, VisualID visual) {
@@ -118,11 +120,25 @@ Context::Context(int major, int minor)
     _quarn_load_extensions();
     std::puts("Setting up context: 0");
 
-    static const int attributes1[] = {GLX_X_RENDERABLE, True,          GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
-                                      GLX_RENDER_TYPE,  GLX_RGBA_BIT,  GLX_RED_SIZE,      8,
-                                      GLX_GREEN_SIZE,   8,             GLX_BLUE_SIZE,     8,
-                                      GLX_ALPHA_SIZE,   8,             GLX_DEPTH_SIZE,    24,
-                                      GLX_DOUBLEBUFFER, True,          None};
+    static const int attributes1[] = {GLX_X_RENDERABLE,
+                                      True,
+                                      GLX_DRAWABLE_TYPE,
+                                      GLX_WINDOW_BIT,
+                                      GLX_RENDER_TYPE,
+                                      GLX_RGBA_BIT,
+                                      GLX_RED_SIZE,
+                                      8,
+                                      GLX_GREEN_SIZE,
+                                      8,
+                                      GLX_BLUE_SIZE,
+                                      8,
+                                      GLX_ALPHA_SIZE,
+                                      8,
+                                      GLX_DEPTH_SIZE,
+                                      24,
+                                      GLX_DOUBLEBUFFER,
+                                      True,
+                                      None};
     std::printf("Setting up context: 1 %p\n", address_of(glXChooseFBConfig));
     std::printf("%x %x %x %x %x %x %x %x %x %x %x %x\n", GLX_X_RENDERABLE, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
                 GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_RED_SIZE, GLX_GREEN_SIZE, GLX_BLUE_SIZE, GLX_ALPHA_SIZE,
@@ -138,8 +154,8 @@ Context::Context(int major, int minor)
     const GLXFBConfig bestFbc = compatible_config(fbc.get(), fbcount, host->visual_info->visualid, screen);
     std::puts("Setting up context: 3");
 
-    const int attributes2[] = {GLX_CONTEXT_MAJOR_VERSION_ARB, major, GLX_CONTEXT_MINOR_VERSION_ARB, minor,
-                               GLX_CONTEXT_FLAGS_ARB, 0, None};
+    const int attributes2[] = {
+        GLX_CONTEXT_MAJOR_VERSION_ARB, major, GLX_CONTEXT_MINOR_VERSION_ARB, minor, GLX_CONTEXT_FLAGS_ARB, 0, None};
     std::puts("Setting up context: 4");
 
     require_entry_point(address_of(glXCreateContextAttribsARB),

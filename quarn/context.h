@@ -2,7 +2,7 @@
 
 // The same typedef as <GL/glx.h>, so applications may include GL headers in
 // any order (GLEW's must come before the system ones).
-typedef struct __GLXcontextRec* GLXContext;
+using GLXContext = struct __GLXcontextRec*;
 
 namespace Quarn {
 namespace Frame {
@@ -43,14 +43,18 @@ public:
     /// unbound; warns when GLX_EXT_swap_control is missing.
     void set_target_vsync(bool on);
 
-    /// Strings of the current GL context, or "Quarn::Unknown" without one.
+    /// @name GL strings
+    /// GL_VENDOR, GL_RENDERER, GL_VERSION and GL_SHADING_LANGUAGE_VERSION of
+    /// the current GL context, or "Quarn::Unknown" without one. Owned by GL.
+    //@{
     const char* get_vendor() const;
     const char* get_renderer() const;
     const char* get_version_gl() const;
+    const char* get_version_glsl() const;
+    //@}
     /// Parses GL_VERSION ("4.5 Mesa ...") into `major` and `minor` (nothing
     /// is written when either pointer is null).
     void get_version_gl(int* major, int* minor) const;
-    const char* get_version_glsl() const;
     /// Parses GL_SHADING_LANGUAGE_VERSION into `major`, `minor` and, when not
     /// null, `release` (-1 when a space follows the minor part, 0 when absent).
     void get_version_glsl(int* major, int* minor, int* release) const;

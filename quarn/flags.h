@@ -6,12 +6,14 @@ namespace Flags {
 /// The bit set shared by Style and Button. Converts to true when any bit is set.
 class _quarn_InternalFlag {
 public:
+    /// True when any bit is set: `if (style & Style::TITLEBAR)`.
     operator bool() const { return _quarn_flag != 0; }
 
 protected:
+    /// Stores `flag` unchanged.
     explicit _quarn_InternalFlag(unsigned int flag) : _quarn_flag(flag) {}
 
-    unsigned int _quarn_flag;
+    unsigned int _quarn_flag;  ///< The bits.
 };
 
 /// Title-bar buttons a frame asks for. Combine with `|`, test with `&`.
@@ -19,22 +21,27 @@ class Button : public _quarn_InternalFlag {
 public:
     /// An empty set.
     Button() : _quarn_InternalFlag(0) {}
+    /// A copy of `other`.
     Button(const Button& other) = default;
     /// A set holding exactly the bits of `flag`, named or not.
     Button(unsigned int flag) : _quarn_InternalFlag(flag) {}
+    /// Copies the bits of `other`.
     Button& operator=(const Button& other) = default;
 
+    /// Whether both sets hold the same bits.
     bool operator==(const Button& val) const { return _quarn_flag == val._quarn_flag; }
+    /// Whether the sets differ in any bit.
     bool operator!=(const Button& val) const { return _quarn_flag != val._quarn_flag; }
+    /// The complement of every bit.
     Button operator~() const { return Button(~_quarn_flag); }
 
     friend Button operator|(const Button& val1, const Button& val2);
     friend Button operator&(const Button& val1, const Button& val2);
 
-    static const Button NONE;
-    static const Button MINIMIZE;
-    static const Button MAXIMIZE;
-    static const Button CLOSE;
+    static const Button NONE;      ///< No button (0).
+    static const Button MINIMIZE;  ///< A minimize button (1).
+    static const Button MAXIMIZE;  ///< A maximize button (2).
+    static const Button CLOSE;     ///< A close button (4).
 };
 
 /// How a frame's window should look. NOBORDER is a bit of its own: a style is
@@ -43,24 +50,29 @@ class Style : public _quarn_InternalFlag {
 public:
     /// An empty set.
     Style() : _quarn_InternalFlag(0) {}
+    /// A copy of `other`.
     Style(const Style& other) = default;
     /// A set holding exactly the bits of `flag`, named or not.
     Style(unsigned int flag) : _quarn_InternalFlag(flag) {}
+    /// Copies the bits of `other`.
     Style& operator=(const Style& other) = default;
 
+    /// Whether both sets hold the same bits.
     bool operator==(const Style& val) const { return _quarn_flag == val._quarn_flag; }
+    /// Whether the sets differ in any bit.
     bool operator!=(const Style& val) const { return _quarn_flag != val._quarn_flag; }
+    /// The complement of every bit.
     Style operator~() const { return Style(~_quarn_flag); }
 
     friend Style operator|(const Style& val1, const Style& val2);
     friend Style operator&(const Style& val1, const Style& val2);
 
-    static const Style NONE;
-    static const Style NOBORDER;
-    static const Style BORDER;
-    static const Style MINI;
-    static const Style RESIZABLE;
-    static const Style TITLEBAR;
+    static const Style NONE;       ///< Nothing (0).
+    static const Style NOBORDER;   ///< A bit of its own (16), not the absence of BORDER.
+    static const Style BORDER;     ///< A border (1).
+    static const Style MINI;       ///< A mini frame, with a close button only (2).
+    static const Style RESIZABLE;  ///< Resizable by the user (4).
+    static const Style TITLEBAR;   ///< A title bar (8).
 };
 
 /// The bits of either operand.

@@ -8,8 +8,7 @@ namespace Quarn {
 
 std::wstring _quarn_to_wstring(const std::string& s) {
     std::wstring wide(s.size(), L'\0');
-    for (std::size_t i = 0; i < s.size(); ++i)
-        wide[i] = _quarn_to_wchar(s[i]);
+    for (std::size_t i = 0; i < s.size(); ++i) wide[i] = _quarn_to_wchar(s[i]);
     return wide;
 }
 

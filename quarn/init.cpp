@@ -18,8 +18,7 @@ void init() {
     Menuing::_quarn_init();
     Frame::_quarn_init();
     _quarn_display = XOpenDisplay(nullptr);
-    if (!_quarn_display)
-        _quarn_print_warning("Cannot open display (cannot connect to X server)!");
+    if (!_quarn_display) _quarn_print_warning("Cannot open display (cannot connect to X server)!");
 }
 
 void deinit() {

@@ -2,3 +2,5 @@
 build_packages=(cmake make g++ pkg-config libx11-dev libgl-dev libglu1-mesa-dev libglew-dev libgl1-mesa-dri libglx-mesa0)
 test_packages=(libgtest-dev libxtst-dev xvfb xauth x11-utils openbox imagemagick xdotool)
 fuzz_packages=(clang libclang-rt-14-dev)
+bench_packages=(libglfw3-dev libsdl2-dev gnuplot-nox valgrind python3)
+lint_packages=(clang-format clang-tidy doxygen graphviz)

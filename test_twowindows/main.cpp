@@ -1,8 +1,6 @@
 // Two frames sharing one rendering context: animated triangles in frame1, a
 // red square in frame2. Prints a line per key press, mouse button, motion,
 // menu choice and close request; Escape or closing either window ends it.
-#include <GL/gl.h>
-#include <GL/glu.h>
 #include <X11/keysym.h>
 
 #include <cstdio>
@@ -15,6 +13,7 @@
 #include "quarn/input/events/helpers.h"
 #include "quarn/menu/menu.h"
 #include "quarn/menu/menubar.h"
+#include "test_twowindows/scene.h"
 
 using namespace Quarn;
 using namespace Quarn::Input::Events;
@@ -47,7 +46,7 @@ public:
 protected:
     FrameOutputter(const std::string& name, const Flags::Style& style, const Flags::Button& buttons)
         : FrameBase(nullptr, style, buttons), name(name) {}
-    virtual ~FrameOutputter() {}
+    ~FrameOutputter() override {}
 
 private:
     const std::string name;
@@ -68,35 +67,13 @@ public:
         set_title("frame1");
         set_show(true, 0);
     }
-    virtual ~Frame1() {
+    ~Frame1() override {
         delete menu_file;
         delete menubar;
     }
 
     void callback_draw() override {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glViewport(0, 0, 200, 200);
-        const float d1 = 0.0f;
-        const float d2 = 0.1f;
-        glPushMatrix();
-        glRotatef(theta, 0, 0, 1);
-        glBegin(GL_TRIANGLES);
-        glColor4f(1, 0, 0, 0.5f);
-        glVertex3f(0, 1, d1);
-        glColor4f(0, 1, 0, 0.5f);
-        glVertex3f(0.87f, -0.5f, d1);
-        glColor4f(0, 0, 1, 0.5f);
-        glVertex3f(-0.87f, -0.5f, d1);
-        glColor4f(1, 0, 0, 1);
-        glVertex3f(0, 0, d2);
-        glVertex3f(1, 0, d2);
-        glVertex3f(0, 1, d2);
-        glColor4f(1, 0, 1, 1);
-        glVertex3f(0, 0, -d2);
-        glVertex3f(-1, 0, -d2);
-        glVertex3f(0, -1, -d2);
-        glEnd();
-        glPopMatrix();
+        scene::draw_triangles(theta);
         // Wrapped so the rotation never stalls (a float stops growing at 2^24).
         theta += 1.0f;
         if (theta >= 360.0f) theta -= 360.0f;
@@ -119,31 +96,13 @@ public:
         set_title("frame2");
         set_show(true, 0);
     }
-    virtual ~Frame2() {}
+    ~Frame2() override {}
 
-    void callback_draw() override {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glViewport(0, 0, 200, 200);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        gluOrtho2D(0, 200, 0, 200);
-        glMatrixMode(GL_MODELVIEW);
-        glColor3f(1, 0, 0);
-        glBegin(GL_QUADS);
-        glVertex2f(5, 5);
-        glVertex2f(195, 5);
-        glVertex2f(195, 195);
-        glVertex2f(5, 195);
-        glEnd();
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-    }
+    void callback_draw() override { scene::draw_square(); }
 };
 
 static void run() {
-    Context::Context* context = new Context::Context(2, 1);
+    auto* context = new Context::Context(2, 1);
     {
         Frame1 frame1;
         context->set_target(&frame1);
@@ -152,9 +111,7 @@ static void run() {
         context->set_target(&frame2);
         context->set_target_vsync(false);
 
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glEnable(GL_DEPTH_TEST);
+        scene::set_shared_state();
 
         while (main_loop) {
             Input::Events::handle();

@@ -62,16 +62,20 @@ TEST_F(Queries, RealContextReportsMesaStrings) {
 
 struct VersionCase {
     const char* text;
-    bool glsl;  // parse through get_version_glsl (with a release) or get_version_gl
+    bool glsl;                  // parse through get_version_glsl (with a release) or get_version_gl
     int major, minor, release;  // release -99: must stay unwritten
 };
 
 TEST_F(Queries, VersionStringsParseIntoNumbers) {
     const VersionCase cases[] = {
-        {"2.1 vendor text", false, 2, 1, -99}, {"4.2.0 vendor 1.5", true, 4, 2, 0},
-        {"4.20 vendor text", true, 4, 20, -1}, {"1.30", true, 1, 30, 0},
-        {"1.30.10", true, 1, 30, 10},          {"4.2.0", false, 4, 2, -99},
-        {"4.6", false, 4, 6, -99},             {"7", true, 7, 0, 0},
+        {"2.1 vendor text", false, 2, 1, -99},
+        {"4.2.0 vendor 1.5", true, 4, 2, 0},
+        {"4.20 vendor text", true, 4, 20, -1},
+        {"1.30", true, 1, 30, 0},
+        {"1.30.10", true, 1, 30, 10},
+        {"4.2.0", false, 4, 2, -99},
+        {"4.6", false, 4, 6, -99},
+        {"7", true, 7, 0, 0},
         {"", true, 0, 0, 0},
     };
     for (const VersionCase& c : cases) {
@@ -116,10 +120,11 @@ struct ExtensionCase {
 
 TEST_F(Queries, ExtensionsMatchOnlyWholeNames) {
     const ExtensionCase cases[] = {
-        {"GL_AB GL_A", "GL_A", true},       {"XGL_A", "GL_A", false},         {"GL_A GL_B", "GL_A", true},
-        {"GL_A GL_B", "GL_B", true},        {"GL_A GL_B", "GL_", false},      {"GL_AGL_A", "GL_A", false},
-        {"GL_AB GL_AGL_A", "GL_A", false},  {"GL_AGL_A GL_A", "GL_A", true},  {"GL_A ", "GL_A", true},
-        {"", "GL_A", false},
+        {"GL_AB GL_A", "GL_A", true},      {"XGL_A", "GL_A", false},
+        {"GL_A GL_B", "GL_A", true},       {"GL_A GL_B", "GL_B", true},
+        {"GL_A GL_B", "GL_", false},       {"GL_AGL_A", "GL_A", false},
+        {"GL_AB GL_AGL_A", "GL_A", false}, {"GL_AGL_A GL_A", "GL_A", true},
+        {"GL_A ", "GL_A", true},           {"", "GL_A", false},
     };
     for (const ExtensionCase& c : cases) {
         SCOPED_TRACE(std::string(c.list) + " / " + c.name);

@@ -23,7 +23,7 @@ int make_current_calls = 0;
 std::vector<GLXDrawable> make_current_drawables;
 int fail_choose_visual_call = 0;  // fail the n-th glXChooseVisual from now (0: never)
 bool fail_create_context = false;
-int fail_glew_init_call = 0;      // fail the n-th glewInit from now (0: never)
+int fail_glew_init_call = 0;  // fail the n-th glewInit from now (0: never)
 bool drop_create_context_attribs = false;
 std::vector<int> context_attributes;
 std::vector<std::pair<GLXDrawable, int>> swap_intervals;
@@ -158,11 +158,13 @@ TEST_F(ContextTest, ConstructionPrintsTheTraceAndBindsTheHiddenHost) {
     ASSERT_EQ(lines.size(), 8u);
     EXPECT_EQ(lines[0], "Setting up context: 0");
     char expected_entry[64];
+    const auto entry_point = reinterpret_cast<std::uintptr_t>(glXChooseFBConfig);
     std::snprintf(expected_entry, sizeof expected_entry, "Setting up context: 1 %p",
-                  reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(glXChooseFBConfig)));
+                  reinterpret_cast<void*>(entry_point));  // NOLINT(performance-no-int-to-ptr)
     EXPECT_EQ(lines[1], expected_entry);
     EXPECT_EQ(lines[2], "8012 8010 1 8011 1 8 9 a b c d 5");
-    for (int i = 2; i <= 6; ++i) EXPECT_EQ(lines[static_cast<std::size_t>(i + 1)], "Setting up context: " + std::to_string(i));
+    for (int i = 2; i <= 6; ++i)
+        EXPECT_EQ(lines[static_cast<std::size_t>(i + 1)], "Setting up context: " + std::to_string(i));
 
     EXPECT_EQ(context.target, nullptr);
     ASSERT_NE(glXGetCurrentContext(), nullptr);

@@ -4,13 +4,13 @@
 #include <X11/keysym.h>
 #include <poll.h>
 #include <pty.h>
-#include <termios.h>
-#include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -100,8 +100,14 @@ private:
 };
 
 const std::vector<std::string> kStartup = {
-    "Setting up context: 0", "", "8012 8010 1 8011 1 8 9 a b c d 5", "Setting up context: 2", "Setting up context: 3",
-    "Setting up context: 4", "Setting up context: 5", "Setting up context: 6",
+    "Setting up context: 0",
+    "",
+    "8012 8010 1 8011 1 8 9 a b c d 5",
+    "Setting up context: 2",
+    "Setting up context: 3",
+    "Setting up context: 4",
+    "Setting up context: 5",
+    "Setting up context: 6",
     "Quarn: Menuing is not yet supported on Linux!",
 };
 
@@ -223,9 +229,12 @@ TEST_F(DemoTest, Frame2ShowsAnOpaqueRedSquareInsetFivePixels) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     do {
         pixels = screenshot(frame2);
-    } while (std::chrono::steady_clock::now() < deadline && (pixels.size() < 200 * 200 || pixels[100 * 200 + 100] != 0xFF0000));
+    } while (std::chrono::steady_clock::now() < deadline &&
+             (pixels.size() < std::size_t{200} * 200 || pixels[std::size_t{100} * 200 + 100] != 0xFF0000));
     ASSERT_EQ(pixels.size(), 200u * 200u);
-    const auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>(y * 200 + x)]; };
+    const auto at = [&](int x, int y) {
+        return pixels[static_cast<std::size_t>(y) * 200u + static_cast<std::size_t>(x)];
+    };
     for (int i : {5, 6, 100, 193, 194}) {
         EXPECT_EQ(at(i, 100), 0xFF0000u) << "x " << i;
         EXPECT_EQ(at(100, i), 0xFF0000u) << "y " << i;

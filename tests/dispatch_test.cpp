@@ -36,18 +36,30 @@ const int kDelta[2] = {3, -1};
 const std::vector<Chain> kChains = {
     {"EventKeyDown", 1, deliver<EventKeyDown>(0x61u), {"EventBase", "EventKeyBase", "EventKeyDown"}},
     {"EventKeyUp", 2, deliver<EventKeyUp>(0x61u), {"EventBase", "EventKeyBase", "EventKeyUp"}},
-    {"EventMouseButtonLeftDown", 4, deliver<EventMouseButtonLeftDown>(),
+    {"EventMouseButtonLeftDown",
+     4,
+     deliver<EventMouseButtonLeftDown>(),
      {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonLeftBase", "EventMouseButtonLeftDown"}},
-    {"EventMouseButtonLeftUp", 32, deliver<EventMouseButtonLeftUp>(),
+    {"EventMouseButtonLeftUp",
+     32,
+     deliver<EventMouseButtonLeftUp>(),
      {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonLeftBase", "EventMouseButtonLeftUp"}},
-    {"EventMouseButtonMiddleDown", 8, deliver<EventMouseButtonMiddleDown>(),
+    {"EventMouseButtonMiddleDown",
+     8,
+     deliver<EventMouseButtonMiddleDown>(),
      {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonMiddleBase",
       "EventMouseButtonMiddleDown"}},
-    {"EventMouseButtonMiddleUp", 64, deliver<EventMouseButtonMiddleUp>(),
+    {"EventMouseButtonMiddleUp",
+     64,
+     deliver<EventMouseButtonMiddleUp>(),
      {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonMiddleBase", "EventMouseButtonMiddleUp"}},
-    {"EventMouseButtonRightDown", 16, deliver<EventMouseButtonRightDown>(),
+    {"EventMouseButtonRightDown",
+     16,
+     deliver<EventMouseButtonRightDown>(),
      {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonRightBase", "EventMouseButtonRightDown"}},
-    {"EventMouseButtonRightUp", 128, deliver<EventMouseButtonRightUp>(),
+    {"EventMouseButtonRightUp",
+     128,
+     deliver<EventMouseButtonRightUp>(),
      {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonRightBase", "EventMouseButtonRightUp"}},
     {"EventMouseScroll", 256, deliver<EventMouseScroll>(kDelta), {"EventBase", "EventMouseBase", "EventMouseScroll"}},
     {"EventMouseMove", 512, deliver<EventMouseMove>(1, 2, 3, 4), {"EventBase", "EventMouseBase", "EventMouseMove"}},
@@ -55,7 +67,10 @@ const std::vector<Chain> kChains = {
     {"EventFrameClose", 2048, deliver<EventFrameClose>(), {"EventBase", "EventFrameBase", "EventFrameClose"}},
     {"EventFrameMinimize", 4096, deliver<EventFrameMinimize>(), {"EventBase", "EventFrameBase", "EventFrameMinimize"}},
     {"EventFrameMaximize", 8192, deliver<EventFrameMaximize>(), {"EventBase", "EventFrameBase", "EventFrameMaximize"}},
-    {"EventFrameResize", 16384, deliver<EventFrameResize>(640, 480), {"EventBase", "EventFrameBase", "EventFrameResize"}},
+    {"EventFrameResize",
+     16384,
+     deliver<EventFrameResize>(640, 480),
+     {"EventBase", "EventFrameBase", "EventFrameResize"}},
 };
 
 class Dispatch : public quarn_test::LibraryTest {
@@ -85,8 +100,8 @@ TEST_F(Dispatch, EveryConcreteEventWalksItsChainRootFirst) {
 // Overrides only the button base level.
 class ButtonBaseFrame : public RecordingFrame {
 public:
-    using RecordingFrame::RecordingFrame;
     using RecordingFrame::callback_input;
+    using RecordingFrame::RecordingFrame;
     void callback_input(const Quarn::Input::State*, const EventMouseButtonBase* event) override {
         types.push_back(event->type);
     }
@@ -160,8 +175,8 @@ TEST_F(Dispatch, ResizeIssuesMinimizeBeforeResizeAndUpdatesDimensions) {
 // Records the frame's dimensions as the minimize and resize callbacks see them.
 class SizeWatchingFrame : public RecordingFrame {
 public:
-    using RecordingFrame::RecordingFrame;
     using RecordingFrame::callback_input;
+    using RecordingFrame::RecordingFrame;
     void callback_input(const Quarn::Input::State*, const EventFrameMinimize*) override {
         seen.push_back(dimensions[0]);
     }
@@ -197,8 +212,8 @@ TEST_F(Dispatch, MenuClickReadsTheRegistryAndAddsMissingEntries) {
 
     // Records what the menu item callback receives.
     struct MenuFrame : RecordingFrame {
-        using RecordingFrame::RecordingFrame;
         using RecordingFrame::callback_input;
+        using RecordingFrame::RecordingFrame;
         void callback_input(const Quarn::Input::State*, const EventFrameMenuItem* event) override {
             menus.push_back(event->menu);
             data.push_back(event->optional_data);
@@ -227,8 +242,8 @@ TEST_F(Dispatch, HugeSyntheticMovesDoNotOverflow) {
 // An exception from a callback stops the chain where it was thrown.
 class ThrowingFrame : public RecordingFrame {
 public:
-    using RecordingFrame::RecordingFrame;
     using RecordingFrame::callback_input;
+    using RecordingFrame::RecordingFrame;
     void callback_input(const Quarn::Input::State* state, const EventMouseBase* event) override {
         RecordingFrame::callback_input(state, event);
         throw 42;

@@ -115,16 +115,22 @@ TEST_F(FrameBacking, WarnsAboutEachContradictionInTableOrder) {
         {"mini alone", Style::MINI, Button::NONE, {5}},
         {"border, all buttons, no titlebar", Style::BORDER, Button::MINIMIZE | Button::MAXIMIZE | Button::CLOSE, {6}},
         {"mini with minimize", Style::BORDER | Style::TITLEBAR | Style::MINI, Button::MINIMIZE, {4, 5, 7}},
-        {"mini with minimize and close", Style::BORDER | Style::TITLEBAR | Style::MINI,
-         Button::MINIMIZE | Button::CLOSE, {7}},
-        {"mini with maximize and close", Style::BORDER | Style::TITLEBAR | Style::MINI,
-         Button::MAXIMIZE | Button::CLOSE, {7}},
+        {"mini with minimize and close",
+         Style::BORDER | Style::TITLEBAR | Style::MINI,
+         Button::MINIMIZE | Button::CLOSE,
+         {7}},
+        {"mini with maximize and close",
+         Style::BORDER | Style::TITLEBAR | Style::MINI,
+         Button::MAXIMIZE | Button::CLOSE,
+         {7}},
         {"six warnings", Style::TITLEBAR | Style::RESIZABLE | Style::MINI, Button::MINIMIZE, {1, 2, 3, 4, 5, 7}},
         {"unnamed button bit, no border", Style::NONE, Button(8), {1, 4, 6}},
         {"unnamed button bit, border and titlebar", Style::BORDER | Style::TITLEBAR, Button(8), {4}},
         {"noborder and border has a border", Style::NOBORDER | Style::BORDER | Style::TITLEBAR, Button::CLOSE, {}},
-        {"first demo frame", Style::BORDER | Style::TITLEBAR | Style::RESIZABLE,
-         Button::MINIMIZE | Button::MAXIMIZE | Button::CLOSE, {}},
+        {"first demo frame",
+         Style::BORDER | Style::TITLEBAR | Style::RESIZABLE,
+         Button::MINIMIZE | Button::MAXIMIZE | Button::CLOSE,
+         {}},
         {"second demo frame", Style::BORDER | Style::TITLEBAR | Style::RESIZABLE | Style::MINI, Button::CLOSE, {}},
     };
     for (const FlagCase& c : cases) {
@@ -133,7 +139,7 @@ TEST_F(FrameBacking, WarnsAboutEachContradictionInTableOrder) {
         auto* backing = make(c.style, c.buttons);
         const auto lines = capture.lines();
         std::vector<std::string> expected;
-        for (int row : c.warnings) expected.push_back(kWarnings[row]);
+        for (int row : c.warnings) expected.emplace_back(kWarnings[row]);
         EXPECT_EQ(lines, expected);
         delete backing;
     }

@@ -94,7 +94,8 @@ TEST_F(Frames, SetShowMapsOnceAndWarnsWhenAlreadyInState) {
         StdoutCapture capture;
         frame.set_show(true, 0);
         frame.set_show(true, 250);
-        EXPECT_EQ(capture.lines(), std::vector<std::string>(2, "Quarn: Warning: already in the requested state!  Ignoring .set_show!"));
+        EXPECT_EQ(capture.lines(),
+                  std::vector<std::string>(2, "Quarn: Warning: already in the requested state!  Ignoring .set_show!"));
     }
     EXPECT_EQ(server_view(frame).map_state, IsViewable);
     {
@@ -107,7 +108,8 @@ TEST_F(Frames, SetShowMapsOnceAndWarnsWhenAlreadyInState) {
     {
         StdoutCapture capture;
         frame.set_show(false, 250);
-        EXPECT_EQ(capture.lines(), std::vector<std::string>{"Quarn: Warning: already in the requested state!  Ignoring .set_show!"});
+        EXPECT_EQ(capture.lines(),
+                  std::vector<std::string>{"Quarn: Warning: already in the requested state!  Ignoring .set_show!"});
     }
 }
 
@@ -156,7 +158,11 @@ TEST_F(Frames, SizesAndPositionsTheProtocolCannotCarryAreRefused) {
     frame.set_size(nullptr);
     frame.set_position(nullptr);
     EXPECT_EQ(capture.lines(), (std::vector<std::string>{
-                                   size_warning, size_warning, size_warning, position_warning, position_warning,
+                                   size_warning,
+                                   size_warning,
+                                   size_warning,
+                                   position_warning,
+                                   position_warning,
                                    "Quarn: Cannot set a window size from a null pointer!  Ignoring .set_size!",
                                    "Quarn: Cannot set a window position from a null pointer!  Ignoring .set_position!",
                                }));
@@ -178,7 +184,8 @@ TEST_F(Frames, NarrowTitlesChangeTheNameWideTitlesOnlyWarn) {
     EXPECT_EQ(client->title(frame._quarn_backing->window), "cut");
     StdoutCapture capture;
     frame.set_title(std::wstring(L"wide"));
-    EXPECT_EQ(capture.lines(), std::vector<std::string>{"Quarn: Wide string not yet supported for window titles on Linux!"});
+    EXPECT_EQ(capture.lines(),
+              std::vector<std::string>{"Quarn: Wide string not yet supported for window titles on Linux!"});
     XSync(Quarn::_quarn_display, False);
     EXPECT_EQ(client->title(frame._quarn_backing->window), "cut");
 }
@@ -207,8 +214,8 @@ TEST_F(Frames, DrawWithoutABoundContextOnlyWarns) {
     CountingFrame frame(log);
     StdoutCapture capture;
     frame.draw();
-    EXPECT_EQ(capture.lines(),
-              std::vector<std::string>{"Quarn: Cannot draw a frame without a bound rendering context!  Ignoring .draw!"});
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{
+                                   "Quarn: Cannot draw a frame without a bound rendering context!  Ignoring .draw!"});
     EXPECT_EQ(frame.draws, 0);
 }
 

@@ -26,16 +26,17 @@ struct LabelCase {
 
 TEST(MnemonicLabels, MarkTheFirstOccurrenceCaseSensitively) {
     const std::vector<LabelCase> cases = {
-        {"Exit", 'x', "E&xit", false},  {"File", 'F', "&File", false},   {"File", 'f', "File", true},
-        {"Hello", 'l', "He&llo", false}, {"A&B", 'B', "A&&B", false},     {"", '\0', "", false},
-        {"", 'x', "", true},             {"tab", '\0', "tab", false},
+        {"Exit", 'x', "E&xit", false}, {"File", 'F', "&File", false},
+        {"File", 'f', "File", true},   {"Hello", 'l', "He&llo", false},
+        {"A&B", 'B', "A&&B", false},   {"", '\0', "", false},
+        {"", 'x', "", true},           {"tab", '\0', "tab", false},
     };
     for (const LabelCase& c : cases) {
         SCOPED_TRACE(c.name + " / " + c.mnemonic);
         StdoutCapture capture;
         const std::wstring narrow = _quarn_get_name(c.name, c.mnemonic);
-        const std::wstring wide = _quarn_get_name(std::wstring(c.name.begin(), c.name.end()),
-                                                  static_cast<wchar_t>(c.mnemonic));
+        const std::wstring wide =
+            _quarn_get_name(std::wstring(c.name.begin(), c.name.end()), static_cast<wchar_t>(c.mnemonic));
         EXPECT_EQ(narrow, std::wstring(c.expected.begin(), c.expected.end()));
         EXPECT_EQ(wide, narrow);
         EXPECT_EQ(capture.lines(), c.warns ? std::vector<std::string>(2, kNotFound) : std::vector<std::string>{});

@@ -291,9 +291,10 @@ TEST_F(Pump, MappingNotifyRefreshesTheKeyboardMapping) {
 // Throws from the left press, so the release stays queued for the next call.
 class ThrowOnPress : public RecordingFrame {
 public:
-    using RecordingFrame::RecordingFrame;
     using RecordingFrame::callback_input;
-    void callback_input(const Quarn::Input::State* state, const Quarn::Input::Events::EventMouseButtonLeftDown* event) override {
+    using RecordingFrame::RecordingFrame;
+    void callback_input(const Quarn::Input::State* state,
+                        const Quarn::Input::Events::EventMouseButtonLeftDown* event) override {
         RecordingFrame::callback_input(state, event);
         throw 7;
     }

@@ -23,17 +23,22 @@ void warn_about_flags(const Flags::Style& style, const Flags::Button& buttons) {
     const bool any_button = buttons;
     if (!border) {
         if (any_button)
-            _quarn_print_warning("Cannot create a window with no border but having a minimize, maximize, or close button!");
-        if (style & Style::TITLEBAR) _quarn_print_warning("Cannot create a window with no border but having a titlebar!");
-        if (style & Style::RESIZABLE) _quarn_print_warning("Cannot create a window with no border but manually resizable!");
+            _quarn_print_warning(
+                "Cannot create a window with no border but having a minimize, maximize, or close button!");
+        if (style & Style::TITLEBAR)
+            _quarn_print_warning("Cannot create a window with no border but having a titlebar!");
+        if (style & Style::RESIZABLE)
+            _quarn_print_warning("Cannot create a window with no border but manually resizable!");
     }
     if (!(buttons & Button::CLOSE)) {
         if (any_button)
-            _quarn_print_warning("Cannot create a window with no close button but having a minimize or maximize button!");
+            _quarn_print_warning(
+                "Cannot create a window with no close button but having a minimize or maximize button!");
         if (style & Style::MINI) _quarn_print_warning("Miniframes must have close buttons!");
     }
     if (!(style & Style::TITLEBAR) && buttons != Button::NONE)
-        _quarn_print_warning("Cannot create a window with no titlebar but having a minimize, maximize, or close button!");
+        _quarn_print_warning(
+            "Cannot create a window with no titlebar but having a minimize, maximize, or close button!");
     if ((style & Style::MINI) && ((buttons & Button::MINIMIZE) || (buttons & Button::MAXIMIZE)))
         _quarn_print_warning("Minimize and maximize buttons on miniframes are ignored.");
 }
@@ -68,9 +73,9 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
                            &window_attributes);
 
     XStoreName(_quarn_display, window, "[default title]");
-    XSelectInput(_quarn_display, window,
-                 KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                     ExposureMask);
+    XSelectInput(
+        _quarn_display, window,
+        KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | ExposureMask);
 
     // only_if_exists False: on a server where no client has made the atom yet
     // (a bare Xvfb, a session before its window manager) True yields None, and
@@ -90,7 +95,11 @@ _quarn_FrameBacking::~_quarn_FrameBacking() {
 }
 
 FrameBase::FrameBase(FrameBase* parent, const Flags::Style& style, const Flags::Button& buttons)
-    : dimensions{118, 33}, position{0, 0}, visible(false), input_state(nullptr), has_menubar(false),
+    : dimensions{118, 33},
+      position{0, 0},
+      visible(false),
+      input_state(nullptr),
+      has_menubar(false),
       _quarn_backing(nullptr) {
     // Held until the backing exists, so a throwing backing leaves nothing behind.
     auto state = std::make_unique<Input::State>();

@@ -59,9 +59,9 @@ public:
     _quarn_FrameBacking(const _quarn_FrameBacking&) = delete;
     _quarn_FrameBacking& operator=(const _quarn_FrameBacking&) = delete;
 
-    Window window;
-    XVisualInfo* visual_info;
-    Colormap color_map;
+    Window window;             ///< The X window; the frame registry's key.
+    XVisualInfo* visual_info;  ///< The GLX visual of the window (owned, freed with XFree).
+    Colormap color_map;        ///< The window's colormap (owned).
 };
 
 /// Base class of the application's windows. Override the callback_input
@@ -77,9 +77,13 @@ public:
     FrameBase(const FrameBase&) = delete;
     FrameBase& operator=(const FrameBase&) = delete;
 
-    /// Input callbacks. One event calls, root first, the overload of every class
-    /// on its chain: a left press calls EventBase, EventMouseBase,
-    /// EventMouseButtonBase, EventMouseButtonLeftBase, EventMouseButtonLeftDown.
+    /// @name Input callbacks
+    /// One event calls, root first, the overload of every class on its chain:
+    /// a left press calls EventBase, EventMouseBase, EventMouseButtonBase,
+    /// EventMouseButtonLeftBase, EventMouseButtonLeftDown. `state` is this
+    /// frame's input state, already updated for the event. Each does nothing
+    /// unless overridden. Do not destroy the frame inside them.
+    //@{
     virtual void callback_input(const Input::State* state, const Input::Events::EventBase* event);
     virtual void callback_input(const Input::State* state, const Input::Events::EventKeyBase* event);
     virtual void callback_input(const Input::State* state, const Input::Events::EventKeyDown* event);
@@ -103,25 +107,30 @@ public:
     virtual void callback_input(const Input::State* state, const Input::Events::EventFrameMinimize* event);
     virtual void callback_input(const Input::State* state, const Input::Events::EventFrameMaximize* event);
     virtual void callback_input(const Input::State* state, const Input::Events::EventFrameResize* event);
+    //@}
 
     /// Draws the frame's content; called only by draw(), with the context bound.
     virtual void callback_draw();
 
     /// Stores and applies a new size. Widths and heights outside 1 to 65535
-    /// are refused with a warning and change nothing, as is a null pointer.
+    /// are refused with a warning and change nothing.
     void set_size(int size_x, int size_y);
+    /// set_size with size[0] and size[1]; a null pointer is refused with a warning.
     void set_size(const int* size);
 
     /// Stores and applies a new position relative to the X parent.
-    /// Coordinates outside -32768 to 32767, or a null pointer, are refused
-    /// with a warning.
+    /// Coordinates outside -32768 to 32767 are refused with a warning.
     void set_position(int to_x, int to_y);
+    /// set_position with to_xy[0] and to_xy[1]; a null pointer is refused with a warning.
     void set_position(const int* to_xy);
 
+    /// @name Title
     /// Sets the window title (up to the first NUL byte). The wide overload only
     /// warns: "Wide string not yet supported for window titles on Linux!".
+    //@{
     void set_title(const std::string& title);
     void set_title(const std::wstring& title);
+    //@}
 
     /// Maps (`show` true) or unmaps the window. Asking for the current state
     /// only warns; a non-zero `blend_ms` warns that Linux has no fading.
@@ -132,12 +141,12 @@ public:
     /// with no context current it only warns.
     void draw();
 
-    int dimensions[2];
-    int position[2];
-    bool visible;
-    Input::State* input_state;
-    bool has_menubar;
-    _quarn_FrameBacking* _quarn_backing;
+    int dimensions[2];                    ///< Width and height last asked for (118 x 33 at first).
+    int position[2];                      ///< Position last asked for, relative to the X parent.
+    bool visible;                         ///< Whether set_show last showed the window.
+    Input::State* input_state;            ///< This frame's input state (owned).
+    bool has_menubar;                     ///< Whether a Menubar for this frame exists.
+    _quarn_FrameBacking* _quarn_backing;  ///< The X window behind the frame (owned).
 
 protected:
     /// Creates the hidden window, as a child of `parent`'s window when given,

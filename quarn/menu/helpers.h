@@ -11,8 +11,8 @@ class Menu;
 /// What a chosen menu item tells its frame: the menu holding the item and the
 /// application's datum for it.
 struct _quarn_CallbackInfo {
-    Menu* originator = nullptr;
-    void* optional_data = nullptr;
+    Menu* originator = nullptr;     ///< The menu holding the item (not owned).
+    void* optional_data = nullptr;  ///< The application's datum, handed back unchanged.
 };
 
 /// Menu item id to its callback record. Empty on Linux: no native menus

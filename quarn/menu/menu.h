@@ -10,6 +10,7 @@ namespace Menuing {
 /// in the EventFrameMenuItem its items would deliver.
 class Menu {
 public:
+    /// An empty menu.
     Menu() {}
     ~Menu() {}
 
@@ -17,13 +18,15 @@ public:
     void append_separator() {}
 
     /// Appends `sub_menu` under the label `name`, with `mnemonic` marked as its
-    /// keyboard shortcut. The narrow overload widens byte by byte.
+    /// keyboard shortcut. Widens `name` and `mnemonic` byte by byte.
     void append_submenu(const Menu* sub_menu, const std::string& name, char mnemonic);
+    /// The wide twin of append_submenu, which native menus would implement.
     void append_submenu(const Menu* sub_menu, const std::wstring& name, wchar_t mnemonic);
 
-    /// Appends an item labelled `name`; choosing it delivers EventFrameMenuItem
-    /// carrying `optional_data`. The narrow overload widens byte by byte.
+    /// Appends an item labelled `name`; choosing it would deliver
+    /// EventFrameMenuItem carrying `optional_data`. Widens byte by byte.
     void append_item(const std::string& name, char mnemonic, void* optional_data);
+    /// The wide twin of append_item, which native menus would implement.
     void append_item(const std::wstring& name, wchar_t mnemonic, void* optional_data);
 };
 

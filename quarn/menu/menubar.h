@@ -17,17 +17,22 @@ class Menu;
 /// frame that outlives the menubar; a null frame is refused with an error.
 class Menubar {
 public:
+    /// Warns, then marks `frame` as having a menubar.
     explicit Menubar(Frame::FrameBase* frame);
+    /// Clears the frame's has_menubar.
     ~Menubar();
     Menubar(const Menubar&) = delete;
     Menubar& operator=(const Menubar&) = delete;
 
+    /// @name Menus
     /// Appends `menu` under the label `name` with `mnemonic` marked. The
     /// narrow overload widens byte by byte.
+    //@{
     void append_menu(const Menu* menu, const std::string& name, char mnemonic);
     void append_menu(const Menu* menu, const std::wstring& name, wchar_t mnemonic);
+    //@}
 
-    Frame::FrameBase* const frame;
+    Frame::FrameBase* const frame;  ///< The frame this menubar belongs to (not owned).
 };
 
 }  // namespace Menuing

@@ -14,9 +14,7 @@
 
 static std::string fake_string;
 
-extern "C" const GLubyte* __wrap_glGetString(GLenum) {
-    return reinterpret_cast<const GLubyte*>(fake_string.c_str());
-}
+extern "C" const GLubyte* __wrap_glGetString(GLenum) { return reinterpret_cast<const GLubyte*>(fake_string.c_str()); }
 
 static Quarn::Context::Context* context = nullptr;
 

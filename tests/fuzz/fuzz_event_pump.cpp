@@ -20,7 +20,8 @@ std::set<const Quarn::Frame::FrameBase*> live;
 
 class CheckedFrame : public Quarn::Frame::FrameBase {
 public:
-    CheckedFrame() : FrameBase(nullptr, Quarn::Flags::Style::BORDER | Quarn::Flags::Style::TITLEBAR, Quarn::Flags::Button::CLOSE) {
+    CheckedFrame()
+        : FrameBase(nullptr, Quarn::Flags::Style::BORDER | Quarn::Flags::Style::TITLEBAR, Quarn::Flags::Button::CLOSE) {
         live.insert(this);
     }
     ~CheckedFrame() override { live.erase(this); }
@@ -63,8 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int min_code = 0, max_code = 0;
         XDisplayKeycodes(Quarn::_quarn_display, &min_code, &max_code);
         event.xmapping.request = MappingModifier + static_cast<int>(static_cast<unsigned>(event.xmapping.request) % 3);
-        event.xmapping.first_keycode = min_code + static_cast<int>(static_cast<unsigned>(event.xmapping.first_keycode) % static_cast<unsigned>(max_code - min_code + 1));
-        event.xmapping.count = 1 + static_cast<int>(static_cast<unsigned>(event.xmapping.count) % static_cast<unsigned>(max_code - event.xmapping.first_keycode + 1));
+        event.xmapping.first_keycode = min_code + static_cast<int>(static_cast<unsigned>(event.xmapping.first_keycode) %
+                                                                   static_cast<unsigned>(max_code - min_code + 1));
+        event.xmapping.count = 1 + static_cast<int>(static_cast<unsigned>(event.xmapping.count) %
+                                                    static_cast<unsigned>(max_code - event.xmapping.first_keycode + 1));
     }
     Quarn::Input::Events::_quarn_handle(event);
     return 0;

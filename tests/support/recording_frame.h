@@ -23,7 +23,7 @@ struct Call {
     int position_last[2];
     int relative[2];
     int wheel[2];
-    bool key_held;     // state.key_pressed(key) for key events
+    bool key_held;  // state.key_pressed(key) for key events
 };
 
 // A frame that records every input callback into `log`, which lives outside
@@ -37,9 +37,9 @@ public:
 
     std::vector<Call>& log;
 
-#define QUARN_TEST_RECORD(Class)                                                                        \
+#define QUARN_TEST_RECORD(Class)                                                                               \
     void callback_input(const Quarn::Input::State* state, const Quarn::Input::Events::Class* event) override { \
-        record(#Class, state, event);                                                                   \
+        record(#Class, state, event);                                                                          \
     }
     QUARN_TEST_RECORD(EventBase)
     QUARN_TEST_RECORD(EventKeyBase)

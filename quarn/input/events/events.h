@@ -17,11 +17,12 @@ namespace Events {
 /// Root of all input events. `type` is the code of the concrete class.
 class EventBase {
 public:
+    /// Passes the concrete class's type code up.
     explicit EventBase(int type) : type(type) {}
     /// Delivers the event through its whole class chain onto `frame`.
     virtual void _quarn_handle(Frame::FrameBase* frame) { _quarn_issue(frame, this); }
 
-    const int type;
+    const int type;  ///< The concrete class's code: a power of two from 1 to 16384.
 
 protected:
     /// Calls the frame's callback_input overload for `type_event` with the
@@ -36,18 +37,20 @@ protected:
 /// without Shift).
 class EventKeyBase : public EventBase {
 public:
+    /// Passes the concrete class's type code up.
     EventKeyBase(unsigned int key, int type) : EventBase(type), key(key) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
     }
 
-    const unsigned int key;
+    const unsigned int key;  ///< The X key symbol (index 0: independent of Shift).
 };
 
 /// A key went down (type 1).
 class EventKeyDown : public EventKeyBase {
 public:
+    /// Builds the event with its own type code.
     explicit EventKeyDown(unsigned int key) : EventKeyBase(key, 1) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventKeyBase::_quarn_handle(frame);
@@ -58,6 +61,7 @@ public:
 /// A key went up (type 2).
 class EventKeyUp : public EventKeyBase {
 public:
+    /// Builds the event with its own type code.
     explicit EventKeyUp(unsigned int key) : EventKeyBase(key, 2) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventKeyBase::_quarn_handle(frame);
@@ -68,6 +72,7 @@ public:
 /// Any mouse event.
 class EventMouseBase : public EventBase {
 public:
+    /// Passes the concrete class's type code up.
     explicit EventMouseBase(int type) : EventBase(type) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventBase::_quarn_handle(frame);
@@ -79,6 +84,7 @@ public:
 /// position is in the frame's input state.
 class EventMouseButtonBase : public EventMouseBase {
 public:
+    /// Passes the concrete class's type code up.
     explicit EventMouseButtonBase(int type) : EventMouseBase(type) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseBase::_quarn_handle(frame);
@@ -89,6 +95,7 @@ public:
 /// Press or release of the left button.
 class EventMouseButtonLeftBase : public EventMouseButtonBase {
 public:
+    /// Passes the concrete class's type code up.
     explicit EventMouseButtonLeftBase(int type) : EventMouseButtonBase(type) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonBase::_quarn_handle(frame);
@@ -99,6 +106,7 @@ public:
 /// Left button pressed (type 4).
 class EventMouseButtonLeftDown : public EventMouseButtonLeftBase {
 public:
+    /// Builds the event with its own type code.
     EventMouseButtonLeftDown() : EventMouseButtonLeftBase(4) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonLeftBase::_quarn_handle(frame);
@@ -109,6 +117,7 @@ public:
 /// Left button released (type 32).
 class EventMouseButtonLeftUp : public EventMouseButtonLeftBase {
 public:
+    /// Builds the event with its own type code.
     EventMouseButtonLeftUp() : EventMouseButtonLeftBase(32) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonLeftBase::_quarn_handle(frame);
@@ -119,6 +128,7 @@ public:
 /// Press or release of the middle button.
 class EventMouseButtonMiddleBase : public EventMouseButtonBase {
 public:
+    /// Passes the concrete class's type code up.
     explicit EventMouseButtonMiddleBase(int type) : EventMouseButtonBase(type) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonBase::_quarn_handle(frame);
@@ -129,6 +139,7 @@ public:
 /// Middle button pressed (type 8).
 class EventMouseButtonMiddleDown : public EventMouseButtonMiddleBase {
 public:
+    /// Builds the event with its own type code.
     EventMouseButtonMiddleDown() : EventMouseButtonMiddleBase(8) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonMiddleBase::_quarn_handle(frame);
@@ -139,6 +150,7 @@ public:
 /// Middle button released (type 64).
 class EventMouseButtonMiddleUp : public EventMouseButtonMiddleBase {
 public:
+    /// Builds the event with its own type code.
     EventMouseButtonMiddleUp() : EventMouseButtonMiddleBase(64) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonMiddleBase::_quarn_handle(frame);
@@ -149,6 +161,7 @@ public:
 /// Press or release of the right button.
 class EventMouseButtonRightBase : public EventMouseButtonBase {
 public:
+    /// Passes the concrete class's type code up.
     explicit EventMouseButtonRightBase(int type) : EventMouseButtonBase(type) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonBase::_quarn_handle(frame);
@@ -159,6 +172,7 @@ public:
 /// Right button pressed (type 16).
 class EventMouseButtonRightDown : public EventMouseButtonRightBase {
 public:
+    /// Builds the event with its own type code.
     EventMouseButtonRightDown() : EventMouseButtonRightBase(16) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonRightBase::_quarn_handle(frame);
@@ -169,6 +183,7 @@ public:
 /// Right button released (type 128).
 class EventMouseButtonRightUp : public EventMouseButtonRightBase {
 public:
+    /// Builds the event with its own type code.
     EventMouseButtonRightUp() : EventMouseButtonRightBase(128) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonRightBase::_quarn_handle(frame);
@@ -180,34 +195,37 @@ public:
 /// on Linux, where the wheel arrives as X buttons 4 and 5 and is ignored.
 class EventMouseScroll : public EventMouseBase {
 public:
+    /// Builds the event with its own type code.
     explicit EventMouseScroll(const int* delta) : EventMouseBase(256), delta{delta[0], delta[1]} {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
     }
 
-    int delta[2];
+    int delta[2];  ///< Horizontal, then vertical wheel movement.
 };
 
 /// Pointer moved (type 512) to (`x`, `y`) in window pixels, by (`x_rel`,
 /// `y_rel`) since the previous move seen by this frame.
 class EventMouseMove : public EventMouseBase {
 public:
+    /// Builds the event with its own type code.
     EventMouseMove(int x, int y, int x_rel, int y_rel) : EventMouseBase(512), x(x), y(y), x_rel(x_rel), y_rel(y_rel) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
     }
 
-    const int x;
-    const int y;
-    const int x_rel;
-    const int y_rel;
+    const int x;      ///< New pointer position, window pixels.
+    const int y;      ///< New pointer position, window pixels.
+    const int x_rel;  ///< Movement since the previous move on this frame.
+    const int y_rel;  ///< Movement since the previous move on this frame.
 };
 
 /// Any event about the frame's window itself (close, minimize, maximize, resize).
 class EventFrameBase : public EventBase {
 public:
+    /// Passes the concrete class's type code up.
     explicit EventFrameBase(int type) : EventBase(type) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventBase::_quarn_handle(frame);
@@ -219,6 +237,7 @@ public:
 /// does not reach the EventFrameBase callback. Never delivered on Linux.
 class EventFrameMenuItem : public EventBase {
 public:
+    /// Builds the event with its own type code.
     EventFrameMenuItem(Menuing::Menu* menu, void* optional_data)
         : EventBase(1024), menu(menu), optional_data(optional_data) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
@@ -226,14 +245,15 @@ public:
         _quarn_issue(frame, this);
     }
 
-    Menuing::Menu* const menu;
-    void* optional_data;
+    Menuing::Menu* const menu;  ///< The menu holding the chosen item.
+    void* optional_data;        ///< The application's datum for the item.
 };
 
 /// The window manager asks to close the window (type 2048). Nothing is closed
 /// by the library; the application decides.
 class EventFrameClose : public EventFrameBase {
 public:
+    /// Builds the event with its own type code.
     EventFrameClose() : EventFrameBase(2048) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventFrameBase::_quarn_handle(frame);
@@ -244,6 +264,7 @@ public:
 /// The window was minimized (type 4096). Never delivered on Linux.
 class EventFrameMinimize : public EventFrameBase {
 public:
+    /// Builds the event with its own type code.
     EventFrameMinimize() : EventFrameBase(4096) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventFrameBase::_quarn_handle(frame);
@@ -254,6 +275,7 @@ public:
 /// The window was maximized (type 8192). Never delivered on Linux.
 class EventFrameMaximize : public EventFrameBase {
 public:
+    /// Builds the event with its own type code.
     EventFrameMaximize() : EventFrameBase(8192) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventFrameBase::_quarn_handle(frame);
@@ -264,14 +286,15 @@ public:
 /// The drawing area is now `width` x `height` (type 16384). Never delivered on Linux.
 class EventFrameResize : public EventFrameBase {
 public:
+    /// Builds the event with its own type code.
     EventFrameResize(int width, int height) : EventFrameBase(16384), width(width), height(height) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventFrameBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
     }
 
-    const int width;
-    const int height;
+    const int width;   ///< New drawing-area width in pixels.
+    const int height;  ///< New drawing-area height in pixels.
 };
 
 }  // namespace Events

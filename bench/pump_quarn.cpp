@@ -1,0 +1,57 @@
+// Quarn's handle() with a frame whose callbacks count.
+#include <cstdio>
+#include <vector>
+
+#include "bench/common.h"
+#include "quarn/frame/frame.h"
+#include "quarn/init.h"
+#include "quarn/input/events/events.h"
+#include "quarn/input/events/helpers.h"
+
+using namespace Quarn::Input::Events;
+
+class CountingFrame : public Quarn::Frame::FrameBase {
+public:
+    explicit CountingFrame(bench::Delivered& delivered)
+        : FrameBase(nullptr, Quarn::Flags::Style::BORDER | Quarn::Flags::Style::TITLEBAR, Quarn::Flags::Button::CLOSE),
+          delivered(delivered) {
+        set_size(200, 200);
+        set_show(true, 0);
+    }
+    using FrameBase::callback_input;
+    void callback_input(const Quarn::Input::State*, const EventMouseMove*) override { ++delivered.motion; }
+    void callback_input(const Quarn::Input::State*, const EventKeyBase*) override { ++delivered.key; }
+    void callback_input(const Quarn::Input::State*, const EventMouseButtonBase*) override { ++delivered.button; }
+    void callback_input(const Quarn::Input::State*, const EventMouseScroll*) override { ++delivered.wheel; }
+    void callback_input(const Quarn::Input::State*, const EventFrameClose*) override { delivered.marker = true; }
+    bench::Delivered& delivered;
+};
+
+int main(int argc, char** argv) {
+    Quarn::init();
+    bench::Delivered delivered;
+    int status = 0;
+    {
+        CountingFrame frame(delivered);
+        XSync(Quarn::_quarn_display, False);
+        status = bench::run_pump(argc, argv, "quarn", frame._quarn_backing->window, delivered,
+                                 [] { Quarn::Input::Events::handle(); });
+        // Quarn's own allocations, without Xlib's reading: the same events
+        // replayed straight into the translation, once to warm up (the first
+        // entry of a key code, Xlib's keysym table), once counted.
+        std::vector<XEvent> replay =
+            bench::make_workload(Quarn::_quarn_display, frame._quarn_backing->window, bench::kBurst);
+        long own = 0;
+        for (int pass = 0; pass < 2; ++pass) {
+            const long before = bench::allocations();
+            for (XEvent& event : replay) {
+                event.xany.display = Quarn::_quarn_display;
+                Quarn::Input::Events::_quarn_handle(event);
+            }
+            own = bench::allocations() - before;
+        }
+        std::printf("pump quarn-own events=%d allocations=%ld\n", bench::kBurst, own);
+    }
+    Quarn::deinit();
+    return status;
+}

@@ -1,0 +1,21 @@
+# cmake --install: the library, its headers under include/quarn/ (the same
+# tree as the sources), a CMake package exporting Quarn::quarn, and quarn.pc.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+install(TARGETS quarn EXPORT QuarnTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY quarn/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quarn FILES_MATCHING PATTERN "*.h")
+
+set(QUARN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Quarn)
+install(EXPORT QuarnTargets NAMESPACE Quarn:: DESTINATION ${QUARN_CMAKE_DIR})
+configure_package_config_file(cmake/QuarnConfig.cmake.in ${PROJECT_BINARY_DIR}/QuarnConfig.cmake
+  INSTALL_DESTINATION ${QUARN_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuarnConfigVersion.cmake COMPATIBILITY SameMinorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/QuarnConfig.cmake ${PROJECT_BINARY_DIR}/QuarnConfigVersion.cmake
+  DESTINATION ${QUARN_CMAKE_DIR})
+
+configure_file(cmake/quarn.pc.in ${PROJECT_BINARY_DIR}/quarn.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/quarn.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
