@@ -131,10 +131,18 @@ with open(os.path.join(docs, "scaling.dat"), "w") as data:
     for n in frame_counts:
         rates = [x["events"] / x["seconds"] for x in scaling[n]]
         data.write(f"{n} {med(rates):.0f} {min(rates):.0f} {max(rates):.0f}\n")
-        per_frame = med([x["kib_per_frame"] for x in scaling[n]]) if n > 1 else float("nan")
-        print(f"| {n} | {cost[n]:.0f} | {cost[n] / cost[1]:.2f} | {per_frame:.2f} |")
+        per_frame = f"{med([x['kib_per_frame'] for x in scaling[n]]):.2f}" if n > 1 else "—"
+        print(f"| {n} | {cost[n]:.0f} | {cost[n] / cost[1]:.2f} | {per_frame} |")
 summary["scaling_1000_vs_1"] = [cost[1000] / cost[1]]
 print()
+print("Instructions per event under callgrind (repeatable):", end="")
+for n in (1, 1000):
+    out_file = f"/tmp/quarn-callgrind-scaling-{n}.out"
+    run("scaling_quarn", n, valgrind=out_file)
+    with open(out_file) as f:
+        totals = [int(line.split()[1]) for line in f if line.startswith(("totals:", "summary:"))]
+    print(f" {n} frame{'s' if n > 1 else ''}: {totals[-1] / 20000:,.0f};", end="")
+print("\n")
 
 order = ["pump_vs_floor", "pump_vs_glfw", "pump_vs_sdl2", "allocs_per_event", "draw_vs_raw", "draw_vs_glfw",
          "draw_vs_sdl2", "scaling_1000_vs_1"]
