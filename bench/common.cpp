@@ -1,5 +1,7 @@
 #include "bench/common.h"
 
+#include "test_twowindows/scene.h"
+
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <sys/resource.h>
@@ -167,6 +169,13 @@ int run_pump(int argc, char** argv, const char* contender, Window window, Delive
 
 int run_draw(int argc, char** argv, const char* contender, double started, const DrawLoop& loop) {
     const int iterations = argc > 1 ? std::atoi(argv[1]) : 300;
+    float theta = 0;
+    const auto draw_scene = [&](int frame) {
+        if (frame == 0)
+            scene::draw_triangles(theta++);
+        else
+            scene::draw_square();
+    };
     double first_done = 0;
     double phase[3] = {0, 0, 0};
     const double start = seconds_now();
@@ -176,7 +185,10 @@ int run_draw(int argc, char** argv, const char* contender, double started, const
             const double t0 = seconds_now();
             loop.bind(frame);
             const double t1 = seconds_now();
-            loop.draw(frame);
+            if (loop.draw)
+                loop.draw(frame);
+            else
+                draw_scene(frame);
             const double t2 = seconds_now();
             loop.present(frame);
             const double t3 = seconds_now();

@@ -64,13 +64,15 @@ int run_pump(int argc, char** argv, const char* contender, Window window, Delive
 void instrumentation(bool on);
 
 // The draw-loop benchmark: per iteration `poll`, then for each of the two
-// frames `bind`, `draw` (the scene) and `present` (swap and glFinish), timed
-// apiece. Prints one result line. argv: iterations.
+// frames `bind`, the demo's scene (frame 0 the triangles, frame 1 the square)
+// and `present` (swap and glFinish), timed apiece. A contender that draws
+// through its own call sets `draw` instead. Prints one result line.
+// argv: iterations.
 struct DrawLoop {
     std::function<void()> poll;
     std::function<void(int frame)> bind;
-    std::function<void(int frame)> draw;
     std::function<void(int frame)> present;
+    std::function<void(int frame)> draw;  // empty: run_draw draws the scene
 };
 int run_draw(int argc, char** argv, const char* contender, double started, const DrawLoop& loop);
 

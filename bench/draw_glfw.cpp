@@ -19,20 +19,14 @@ int main(int argc, char** argv) {
         glfwSwapInterval(0);
         scene::set_shared_state();  // two contexts: each needs the state
     }
-    float theta = 0;
-    const int status =
-        bench::run_draw(argc, argv, "glfw", started,
-                        {[] { glfwPollEvents(); }, [&](int frame) { glfwMakeContextCurrent(windows[frame]); },
-                         [&](int frame) {
-                             if (frame == 0)
-                                 scene::draw_triangles(theta++);
-                             else
-                                 scene::draw_square();
-                         },
-                         [&](int frame) {
-                             glfwSwapBuffers(windows[frame]);
-                             glFinish();
-                         }});
+    const int status = bench::run_draw(argc, argv, "glfw", started,
+                                       {[] { glfwPollEvents(); },
+                                        [&](int frame) { glfwMakeContextCurrent(windows[frame]); },
+                                        [&](int frame) {
+                                            glfwSwapBuffers(windows[frame]);
+                                            glFinish();
+                                        },
+                                        {}});
     glfwTerminate();
     return status;
 }

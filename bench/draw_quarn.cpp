@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
         // the scene's share (printed below) out of it to get the present time.
         status = bench::run_draw(
             argc, argv, "quarn", started,
-            {[] { Quarn::Input::Events::handle(); }, [&](int frame) { context->set_target(frames[frame]); },
-             [&](int frame) { frames[frame]->draw(); }, [](int) {}});
+            {[] { Quarn::Input::Events::handle(); }, [&](int frame) { context->set_target(frames[frame]); }, [](int) {},
+             [&](int frame) { frames[frame]->draw(); }});
         delete context;
     }
     Quarn::deinit();

@@ -28,7 +28,6 @@ int main(int argc, char** argv) {
         if (swap_interval) swap_interval(display, window, 0);
     }
     scene::set_shared_state();
-    float theta = 0;
     XEvent event;
     const int status = bench::run_draw(argc, argv, "raw", started,
                                        {[&] {
@@ -36,15 +35,10 @@ int main(int argc, char** argv) {
                                         },
                                         [&](int frame) { glXMakeCurrent(display, windows[frame], context); },
                                         [&](int frame) {
-                                            if (frame == 0)
-                                                scene::draw_triangles(theta++);
-                                            else
-                                                scene::draw_square();
-                                        },
-                                        [&](int frame) {
                                             glXSwapBuffers(display, windows[frame]);
                                             glFinish();
-                                        }});
+                                        },
+                                        {}});
     glXMakeCurrent(display, None, nullptr);
     glXDestroyContext(display, context);
     XFree(visual);

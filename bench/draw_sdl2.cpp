@@ -21,7 +21,6 @@ int main(int argc, char** argv) {
         SDL_GL_SetSwapInterval(0);
     }
     scene::set_shared_state();
-    float theta = 0;
     SDL_Event event;
     const int status = bench::run_draw(argc, argv, "sdl2", started,
                                        {[&] {
@@ -30,15 +29,10 @@ int main(int argc, char** argv) {
                                         },
                                         [&](int frame) { SDL_GL_MakeCurrent(windows[frame], context); },
                                         [&](int frame) {
-                                            if (frame == 0)
-                                                scene::draw_triangles(theta++);
-                                            else
-                                                scene::draw_square();
-                                        },
-                                        [&](int frame) {
                                             SDL_GL_SwapWindow(windows[frame]);
                                             glFinish();
-                                        }});
+                                        },
+                                        {}});
     SDL_GL_DeleteContext(context);
     SDL_Quit();
     return status;
