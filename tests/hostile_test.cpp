@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "quarn/input/events/helpers.h"
 #include "tests/support/capture.h"
 #include "tests/support/fixture.h"
+#include "tests/support/live_frame.h"
 #include "tests/support/memory.h"
 #include "tests/support/x_client.h"
 
@@ -27,22 +27,16 @@
 // window manager closing frames.
 namespace {
 
-// Live frames; a callback on anything else is a fault.
-std::set<const Quarn::Frame::FrameBase*> live;
+// Callbacks seen, and those that reached a destroyed frame (a fault).
 long callbacks = 0;
 long dead_callbacks = 0;
 
-class CheckedFrame : public Quarn::Frame::FrameBase {
+class CheckedFrame : public quarn_test::LiveFrame {
 public:
-    CheckedFrame()
-        : FrameBase(nullptr, Quarn::Flags::Style::BORDER | Quarn::Flags::Style::TITLEBAR, Quarn::Flags::Button::CLOSE) {
-        live.insert(this);
-    }
-    ~CheckedFrame() override { live.erase(this); }
-    using FrameBase::callback_input;
+    using LiveFrame::callback_input;
     void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventBase*) override {
         ++callbacks;
-        if (!live.count(this)) ++dead_callbacks;
+        if (!alive()) ++dead_callbacks;
     }
     void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventFrameClose*) override {
         ++closes;

@@ -7,26 +7,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 
 #include "quarn/frame/frame.h"
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
 #include "quarn/input/events/helpers.h"
+#include "tests/support/live_frame.h"
 
 namespace {
 
-std::set<const Quarn::Frame::FrameBase*> live;
-
-class CheckedFrame : public Quarn::Frame::FrameBase {
+class CheckedFrame : public quarn_test::LiveFrame {
 public:
-    CheckedFrame()
-        : FrameBase(nullptr, Quarn::Flags::Style::BORDER | Quarn::Flags::Style::TITLEBAR, Quarn::Flags::Button::CLOSE) {
-        live.insert(this);
-    }
-    ~CheckedFrame() override { live.erase(this); }
+    using LiveFrame::callback_input;
     void callback_input(const Quarn::Input::State* state, const Quarn::Input::Events::EventBase*) override {
-        if (!live.count(this) || state != input_state) std::abort();
+        if (!alive() || state != input_state) std::abort();
     }
 };
 
