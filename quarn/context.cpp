@@ -95,6 +95,34 @@ GLXFBConfig compatible_config(const GLXFBConfig* matches, int match_count, Visua
     return matches[0];
 }
 
+int trapped_error_code = Success;
+
+int trap_error(Display*, XErrorEvent* error) {
+    trapped_error_code = error->error_code;
+    return 0;
+}
+
+// A version or configuration the driver cannot give comes back as an X error
+// (GLXBadFBConfig, BadMatch, BadValue), and Xlib's default handler would end
+// the process. Errors are trapped for this call alone: earlier requests are
+// synced first so their errors still reach the application's handler, which
+// is put back before returning. Null when the driver refused.
+GLXContext create_versioned_context(Display* display, GLXFBConfig config, const int* attributes) {
+    XSync(display, False);
+    trapped_error_code = Success;
+    const XErrorHandler saved = XSetErrorHandler(trap_error);
+    GLXContext context = glXCreateContextAttribsARB(display, config, nullptr, True, attributes);
+    XSync(display, False);
+    // An indirect context can exist on the client while the server refused it.
+    if (context && trapped_error_code != Success) {
+        glXDestroyContext(display, context);
+        XSync(display, False);
+        context = nullptr;
+    }
+    XSetErrorHandler(saved);
+    return context;
+}
+
 }  // namespace
 
 Context::Context(int major, int minor)
@@ -160,7 +188,7 @@ Context::Context(int major, int minor)
 
     require_entry_point(address_of(glXCreateContextAttribsARB),
                         "Cannot create a GL context: GLX_ARB_create_context is missing!");
-    ContextOwner render_context(glXCreateContextAttribsARB(display, bestFbc, nullptr, True, attributes2));
+    ContextOwner render_context(create_versioned_context(display, bestFbc, attributes2));
     if (!render_context.get()) _quarn_throw_error("Cannot create a GL context of the requested version!");
     std::puts("Setting up context: 5");
 

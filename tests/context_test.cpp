@@ -128,12 +128,12 @@ protected:
         ASSERT_TRUE(client->wait_viewable(frame._quarn_backing->window));
     }
     // Expects construction to fail with `message` and to leave nothing behind.
-    void expect_failure(const std::string& message) {
+    void expect_failure(const std::string& message, int major = 2, int minor = 1) {
         const std::size_t windows_before = windows_under_root();
         StdoutCapture capture;
         const char* thrown = nullptr;
         try {
-            Quarn::Context::Context context(2, 1);
+            Quarn::Context::Context context(major, minor);
         } catch (const char* error) {
             thrown = error;
         }
@@ -357,6 +357,35 @@ TEST_F(ContextTest, FailedSecondExtensionLoadReleasesTheNewContext) {
 TEST_F(ContextTest, MissingCreateContextEntryPointIsAnError) {
     seam::drop_create_context_attribs = true;
     expect_failure("Cannot create a GL context: GLX_ARB_create_context is missing!");
+}
+
+// The application's own X error handler, counting what reaches it.
+std::vector<int> application_errors;
+int application_handler(Display*, XErrorEvent* error) {
+    application_errors.push_back(error->error_code);
+    return 0;
+}
+
+TEST_F(ContextTest, UnavailableVersionIsACatchableErrorThatKeepsTheApplicationsHandler) {
+    application_errors.clear();
+    const XErrorHandler default_handler = XSetErrorHandler(application_handler);
+    Display* const display = Quarn::_quarn_display;
+    // A faulty request still in the output buffer: its error is the application's.
+    XUnmapWindow(display, client->root() + 0x7FFFFF);
+
+    expect_failure("Cannot create a GL context of the requested version!", 99, 0);
+    EXPECT_EQ(application_errors, std::vector<int>{BadWindow});
+    EXPECT_EQ(XSetErrorHandler(application_handler), application_handler);
+
+    XUnmapWindow(display, client->root() + 0x7FFFFF);
+    XSync(display, False);
+    EXPECT_EQ(application_errors, (std::vector<int>{BadWindow, BadWindow}));
+
+    // The driver's own versions still work in the same process.
+    std::unique_ptr<Quarn::Context::Context> context(make_context());
+    EXPECT_NE(glXGetCurrentContext(), nullptr);
+    context.reset();
+    XSetErrorHandler(default_handler);
 }
 
 TEST(ContextWithoutDisplay, IsRefused) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <poll.h>
@@ -206,6 +207,35 @@ TEST_F(DemoTest, PrintsOneLinePerInputAndEndsOnEscape) {
                                             "Frame1: Key 97 pressed",
                                             "Frame1: Key 65307 pressed",
                                         }));
+}
+
+TEST_F(DemoTest, FramesOpenWhereTheDemoPutsThem) {
+    start();
+    // openbox places a window's frame at the requested point; the client area
+    // sits inside it by the border and title bar that _NET_FRAME_EXTENTS gives.
+    const auto expect_at = [&](Window window, int x, int y) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(client.display(), window, XInternAtom(client.display(), "_NET_FRAME_EXTENTS", False), 0,
+                           4, False, XA_CARDINAL, &type, &format, &count, &after, &data);
+        ASSERT_EQ(count, 4u) << "openbox sets the frame extents";
+        const long* extents = reinterpret_cast<const long*>(data);  // left, right, top, bottom
+        const long left = extents[0], top = extents[2];
+        XFree(data);
+        int root_x = 0, root_y = 0;
+        Window child = None;
+        XTranslateCoordinates(client.display(), window, client.root(), 0, 0, &root_x, &root_y, &child);
+        EXPECT_GE(root_x, x);
+        EXPECT_LE(root_x, x + left);
+        EXPECT_GE(root_y, y);
+        EXPECT_LE(root_y, y + top);
+    };
+    expect_at(frame1, 500, 300);
+    expect_at(frame2, 700, 300);
+    client.tap(XK_Escape);
+    EXPECT_EQ(demo->wait_for_exit(), 0);
 }
 
 TEST_F(DemoTest, WindowManagerCloseOnFrame1EndsIt) {

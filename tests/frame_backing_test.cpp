@@ -68,14 +68,14 @@ TEST_F(FrameBacking, NewWindowIsUnmappedTitledAndAsksToBeClosed) {
     delete backing;
 }
 
-TEST_F(FrameBacking, SelectsKeyButtonMotionAndExposureOnTheLibraryConnection) {
+TEST_F(FrameBacking, SelectsKeyButtonMotionExposureAndFocusOnTheLibraryConnection) {
     quarn_test::XClient client;
     auto* backing = make(Style::BORDER | Style::TITLEBAR, Button::CLOSE);
     XWindowAttributes own{};
     XGetWindowAttributes(Quarn::_quarn_display, backing->window, &own);
-    EXPECT_EQ(own.your_event_mask, 0x804F);
+    EXPECT_EQ(own.your_event_mask, 0x20804F);
     EXPECT_EQ(client.attributes(backing->window).your_event_mask, 0);
-    EXPECT_EQ(client.attributes(backing->window).all_event_masks, 0x804F);
+    EXPECT_EQ(client.attributes(backing->window).all_event_masks, 0x20804F);
     delete backing;
 }
 

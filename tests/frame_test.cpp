@@ -138,6 +138,43 @@ TEST_F(Frames, SizeAndPositionAreStoredAndSentToTheServer) {
     EXPECT_EQ(frame.position[0], -20);
 }
 
+TEST_F(Frames, SizeAndPositionAreRecordedInTheNormalHintsBesideOthers) {
+    RecordingFrame frame(log);
+    const Window window = frame._quarn_backing->window;
+    // A hint the application set itself must survive.
+    XSizeHints minimum{};
+    minimum.flags = PMinSize;
+    minimum.min_width = 50;
+    minimum.min_height = 40;
+    XSetWMNormalHints(Quarn::_quarn_display, window, &minimum);
+    const auto hints = [&] {
+        XSync(Quarn::_quarn_display, False);
+        XSizeHints read{};
+        long supplied = 0;
+        EXPECT_TRUE(XGetWMNormalHints(client->display(), window, &read, &supplied));
+        return read;
+    };
+
+    frame.set_size(200, 150);
+    XSizeHints read = hints();
+    EXPECT_EQ(read.flags, PMinSize | USSize | PSize);
+    EXPECT_EQ(read.width, 200);
+    EXPECT_EQ(read.height, 150);
+
+    frame.set_position(500, 300);
+    {
+        StdoutCapture quiet;
+        frame.set_position(40000, 0);  // refused: the hints keep the last accepted position
+    }
+    read = hints();
+    EXPECT_EQ(read.flags, PMinSize | USSize | PSize | USPosition | PPosition);
+    EXPECT_EQ(read.x, 500);
+    EXPECT_EQ(read.y, 300);
+    EXPECT_EQ(read.width, 200);
+    EXPECT_EQ(read.min_width, 50);
+    EXPECT_EQ(read.min_height, 40);
+}
+
 TEST_F(Frames, SizesAndPositionsTheProtocolCannotCarryAreRefused) {
     RecordingFrame frame(log);
     frame.set_size(64, 48);

@@ -251,13 +251,72 @@ TEST_F(Pump, TwoFramesKeepSeparateStates) {
     EXPECT_FALSE(right.input_state->mouse_buttons[0]);
     EXPECT_FALSE(right.input_state->key_pressed(XK_a));
     EXPECT_EQ(right.input_state->mouse_position[0], 0);
-    // A key released after the focus moved is recorded where it is released.
     client->button(1, false);
-    client->focus_and_point(right._quarn_backing->window, 10, 10);
     client->key(XK_a, false);
+    ASSERT_TRUE(quarn_test::pump_until([&] { return !left.input_state->key_pressed(XK_a); }));
+    EXPECT_TRUE(right_log.empty());
+}
+
+TEST_F(Pump, LosingTheFocusReleasesHeldKeysThenButtons) {
+    RecordingFrame left(log);
+    std::vector<Call> right_log;
+    RecordingFrame right(right_log);
+    show(left);
+    show(right, 300);
+    client->focus_and_point(left._quarn_backing->window, 40, 40);
+    client->key(XK_w, true);
+    client->key(XK_Shift_L, true);
+    client->button(1, true);
+    client->button(3, true);
+    ASSERT_TRUE(quarn_test::pump_until([&] { return left.input_state->mouse_buttons[2]; }));
+    log.clear();
+
+    XSetInputFocus(client->display(), right._quarn_backing->window, RevertToPointerRoot, CurrentTime);
+    quarn_test::settle(*client);
+    const std::vector<std::string> key_up = {"EventBase", "EventKeyBase", "EventKeyUp"};
+    std::vector<std::string> expected = key_up;
+    expected.insert(expected.end(), key_up.begin(), key_up.end());
+    expected.insert(expected.end(), kLeftUp.begin(), kLeftUp.end());
+    for (const char* level : {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonRightBase",
+                              "EventMouseButtonRightUp"})
+        expected.emplace_back(level);
+    EXPECT_EQ(left.levels(), expected);
+    const auto ups = calls_at(log, "EventKeyUp");
+    ASSERT_EQ(ups.size(), 2u);
+    EXPECT_EQ(ups[0].key, static_cast<unsigned int>(XK_w));  // in key-symbol order
+    EXPECT_EQ(ups[1].key, static_cast<unsigned int>(XK_Shift_L));
+    EXPECT_FALSE(ups[1].key_held);
+    EXPECT_FALSE(left.input_state->key_pressed(XK_w));
+    EXPECT_FALSE(left.input_state->key_pressed(XK_Shift_L));
+    EXPECT_FALSE(left.input_state->mouse_buttons[0]);
+    EXPECT_FALSE(left.input_state->mouse_buttons[2]);
+
+    // The real release still goes to whichever frame has the focus now.
+    client->key(XK_w, false);
     ASSERT_TRUE(quarn_test::pump_until([&] { return !calls_at(right_log, "EventKeyUp").empty(); }));
-    EXPECT_TRUE(left.input_state->key_pressed(XK_a));
-    EXPECT_FALSE(right.input_state->key_pressed(XK_a));
+    EXPECT_EQ(calls_at(right_log, "EventKeyUp")[0].key, static_cast<unsigned int>(XK_w));
+    client->key(XK_Shift_L, false);
+    client->button(1, false);
+    client->button(3, false);
+}
+
+TEST_F(Pump, AKeyboardGrabKeepsHeldKeys) {
+    RecordingFrame frame(log);
+    show_and_focus(frame);
+    client->key(XK_w, true);
+    ASSERT_TRUE(quarn_test::pump_until([&] { return frame.input_state->key_pressed(XK_w); }));
+    log.clear();
+    // A window manager's key binding grabs the keyboard: focus events with
+    // mode NotifyGrab and NotifyUngrab, but the focus stays with the frame.
+    ASSERT_EQ(XGrabKeyboard(client->display(), client->root(), False, GrabModeAsync, GrabModeAsync, CurrentTime),
+              GrabSuccess);
+    quarn_test::settle(*client);
+    XUngrabKeyboard(client->display(), CurrentTime);
+    quarn_test::settle(*client);
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(frame.input_state->key_pressed(XK_w));
+    client->key(XK_w, false);
+    ASSERT_TRUE(quarn_test::pump_until([&] { return !frame.input_state->key_pressed(XK_w); }));
 }
 
 TEST_F(Pump, MappingNotifyRefreshesTheKeyboardMapping) {

@@ -47,6 +47,23 @@ void warn_about_flags(const Flags::Style& style, const Flags::Button& buttons) {
 bool size_fits(int width, int height) { return width >= 1 && width <= 65535 && height >= 1 && height <= 65535; }
 bool position_fits(int x, int y) { return x >= -32768 && x <= 32767 && y >= -32768 && y <= 32767; }
 
+// ICCCM window managers may ignore a top-level window's own geometry unless
+// WM_NORMAL_HINTS says the user (US*) or program (P*) chose it; twm even waits
+// for the user to place such a window. `change` edits the hints already there,
+// so hints set by others are kept.
+template <typename Change>
+void merge_normal_hints(Window window, Change change) {
+    struct SizeHintsDeleter {
+        void operator()(XSizeHints* hints) const { XFree(hints); }
+    };
+    const std::unique_ptr<XSizeHints, SizeHintsDeleter> hints(XAllocSizeHints());
+    if (!hints) return;
+    long supplied = 0;
+    if (!XGetWMNormalHints(_quarn_display, window, hints.get(), &supplied)) hints->flags = 0;
+    change(*hints);
+    XSetWMNormalHints(_quarn_display, window, hints.get());
+}
+
 }  // namespace
 
 _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags::Button& buttons,
@@ -73,9 +90,10 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
                            &window_attributes);
 
     XStoreName(_quarn_display, window, "[default title]");
-    XSelectInput(
-        _quarn_display, window,
-        KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | ExposureMask);
+    // Focus changes let the pump release what a frame holds when it loses the keyboard.
+    XSelectInput(_quarn_display, window,
+                 KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                     ExposureMask | FocusChangeMask);
 
     // only_if_exists False: on a server where no client has made the atom yet
     // (a bare Xvfb, a session before its window manager) True yields None, and
@@ -126,6 +144,11 @@ void FrameBase::set_size(int size_x, int size_y) {
     }
     dimensions[0] = size_x;
     dimensions[1] = size_y;
+    merge_normal_hints(_quarn_backing->window, [this](XSizeHints& hints) {
+        hints.flags |= USSize | PSize;
+        hints.width = dimensions[0];
+        hints.height = dimensions[1];
+    });
     XResizeWindow(_quarn_display, _quarn_backing->window, dimensions[0], dimensions[1]);
 }
 
@@ -144,6 +167,11 @@ void FrameBase::set_position(int to_x, int to_y) {
     }
     position[0] = to_x;
     position[1] = to_y;
+    merge_normal_hints(_quarn_backing->window, [this](XSizeHints& hints) {
+        hints.flags |= USPosition | PPosition;
+        hints.x = position[0];
+        hints.y = position[1];
+    });
     XMoveWindow(_quarn_display, _quarn_backing->window, position[0], position[1]);
 }
 

@@ -11,6 +11,7 @@ namespace Input {
 namespace Events {
 void _quarn_issue_keydown(Frame::FrameBase* frame, int code);
 void _quarn_issue_keyup(Frame::FrameBase* frame, int code);
+void _quarn_issue_focusout(Frame::FrameBase* frame);
 }  // namespace Events
 
 /// What the user is doing with mouse and keyboard in one frame's window. The
@@ -41,6 +42,7 @@ public:
 private:
     friend void Events::_quarn_issue_keydown(Frame::FrameBase* frame, int code);
     friend void Events::_quarn_issue_keyup(Frame::FrameBase* frame, int code);
+    friend void Events::_quarn_issue_focusout(Frame::FrameBase* frame);
 
     std::map<int, bool> _quarn_keys;
 };

@@ -85,6 +85,11 @@ void _quarn_handle(XEvent& event) {
         // Any client message counts as the close request; WM_DELETE_WINDOW is
         // the only protocol the window registers.
         case ClientMessage: _quarn_issue_close(frame); break;
+        // A grab does not move the focus to another window; the frame's keys
+        // keep reaching it, releases included.
+        case FocusOut:
+            if (event.xfocus.mode != NotifyGrab && event.xfocus.mode != NotifyUngrab) _quarn_issue_focusout(frame);
+            break;
         default: break;
     }
 }
@@ -104,6 +109,16 @@ void _quarn_issue_keyup(Frame::FrameBase* frame, int code) {
 void _quarn_issue_close(Frame::FrameBase* frame) {
     EventFrameClose event;
     event._quarn_handle(frame);
+}
+
+void _quarn_issue_focusout(Frame::FrameBase* frame) {
+    State& state = *frame->input_state;
+    // _quarn_issue_keyup only overwrites existing entries, so the iteration stays valid.
+    for (const auto& [code, held] : state._quarn_keys)
+        if (held) _quarn_issue_keyup(frame, code);
+    if (state.mouse_buttons[0]) _quarn_issue_mouselup(frame);
+    if (state.mouse_buttons[1]) _quarn_issue_mousemup(frame);
+    if (state.mouse_buttons[2]) _quarn_issue_mouserup(frame);
 }
 
 void _quarn_issue_menuclick(Frame::FrameBase* frame, int which_menu) {
