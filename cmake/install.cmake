@@ -1,5 +1,7 @@
 # cmake --install: the library, its headers under include/quarn/ (the same
-# tree as the sources), a CMake package exporting Quarn::quarn, and quarn.pc.
+# tree as the sources), a CMake package exporting Quarn::quarn, and quarn.pc;
+# with the test kit also Quarn::testing (the package's `testing` component),
+# quarn-testing.pc and the quarn-test-server command.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -19,3 +21,13 @@ install(FILES ${PROJECT_BINARY_DIR}/QuarnConfig.cmake ${PROJECT_BINARY_DIR}/Quar
 
 configure_file(cmake/quarn.pc.in ${PROJECT_BINARY_DIR}/quarn.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/quarn.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+if(QUARN_TESTING)
+  install(TARGETS quarn_testing EXPORT QuarnTestingTargets
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(EXPORT QuarnTestingTargets NAMESPACE Quarn:: DESTINATION ${QUARN_CMAKE_DIR})
+  install(TARGETS quarn-test-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  configure_file(cmake/quarn-testing.pc.in ${PROJECT_BINARY_DIR}/quarn-testing.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/quarn-testing.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "quarn/error.h"
+#include "quarn/error_trap.h"
 #include "quarn/frame/frame.h"
 #include "quarn/init.h"
 #include "quarn/warning.h"
@@ -95,31 +96,18 @@ GLXFBConfig compatible_config(const GLXFBConfig* matches, int match_count, Visua
     return matches[0];
 }
 
-int trapped_error_code = Success;
-
-int trap_error(Display*, XErrorEvent* error) {
-    trapped_error_code = error->error_code;
-    return 0;
-}
-
 // A version or configuration the driver cannot give comes back as an X error
 // (GLXBadFBConfig, BadMatch, BadValue), and Xlib's default handler would end
-// the process. Errors are trapped for this call alone: earlier requests are
-// synced first so their errors still reach the application's handler, which
-// is put back before returning. Null when the driver refused.
+// the process; it is trapped for this call alone. Null when the driver refused.
 GLXContext create_versioned_context(Display* display, GLXFBConfig config, const int* attributes) {
-    XSync(display, False);
-    trapped_error_code = Success;
-    const XErrorHandler saved = XSetErrorHandler(trap_error);
-    GLXContext context = glXCreateContextAttribsARB(display, config, nullptr, True, attributes);
-    XSync(display, False);
+    GLXContext context = nullptr;
+    const int error = _quarn_trap_x_errors(
+        [&] { context = glXCreateContextAttribsARB(display, config, nullptr, True, attributes); });
     // An indirect context can exist on the client while the server refused it.
-    if (context && trapped_error_code != Success) {
-        glXDestroyContext(display, context);
-        XSync(display, False);
+    if (error != Success && context) {
+        _quarn_trap_x_errors([&] { glXDestroyContext(display, context); });
         context = nullptr;
     }
-    XSetErrorHandler(saved);
     return context;
 }
 

@@ -80,7 +80,7 @@ TEST(Lifecycle, InitWithoutXServerWarnsOnceAndKeepsRegistries) {
     EXPECT_EQ(quiet.finish(), "");
 }
 
-TEST(Lifecycle, WithoutDisplayFramesThePumpAndMonitorQueriesAreRefused) {
+TEST(Lifecycle, WithoutDisplayFramesThePumpWaitingAndMonitorQueriesAreRefused) {
     NoXServer no_server;
     {
         StdoutCapture quiet;
@@ -90,12 +90,14 @@ TEST(Lifecycle, WithoutDisplayFramesThePumpAndMonitorQueriesAreRefused) {
     StdoutCapture capture;
     EXPECT_THROW(quarn_test::RecordingFrame frame(log), const char*);
     EXPECT_THROW(Quarn::Input::Events::handle(), const char*);
+    EXPECT_THROW(Quarn::Input::Events::wait(0), const char*);
     int size[2] = {-1, -1};
     EXPECT_THROW(Quarn::get_monitor_size(size), const char*);
     const auto lines = capture.lines();
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "Quarn: Cannot create a window without a display connection!",
                          "Quarn: Cannot handle events without a display connection!",
+                         "Quarn: Cannot wait for events without a display connection!",
                          "Quarn: Cannot get the monitor size without a display connection!",
                      }));
     EXPECT_TRUE(Quarn::Frame::_quarn_windows->empty());
@@ -153,7 +155,7 @@ class MonitorSize : public quarn_test::LibraryTest {};
 TEST_F(MonitorSize, ReportsTheDefaultScreen) {
     int size[2] = {0, 0};
     Quarn::get_monitor_size(size);
-    // The test server's screen is 1280 x 1024 (tests/support/with_xvfb).
+    // The test server's screen is 1280 x 1024 (Quarn::Testing::Server's default).
     EXPECT_EQ(size[0], 1280);
     EXPECT_EQ(size[1], 1024);
 }

@@ -13,6 +13,7 @@
 #include "tests/support/fixture.h"
 #include "tests/support/recording_frame.h"
 #include "tests/support/x_client.h"
+#include "quarn/testing/testing.h"
 
 // Counts the library's XPending calls (this binary links with --wrap=XPending).
 static int xpending_calls = 0;
@@ -58,17 +59,18 @@ protected:
         quarn_test::settle(*client);
         frame.log.clear();
     }
-    // Shows, focuses and points into `frame`, then forgets the calls so far.
-    void show_and_focus(RecordingFrame& frame, int x = 0) {
+    // Shows and points into `frame`, then forgets the calls so far.
+    void show_and_point(RecordingFrame& frame, int x = 0) {
         show(frame, x);
-        client->focus_and_point(frame._quarn_backing->window, 50, 50);
+        input.move(frame, 50, 50);
         quarn_test::settle(*client);
         frame.log.clear();
     }
     bool wait_for_calls(std::size_t count) {
-        return quarn_test::pump_until([&] { return log.size() >= count; });
+        return Quarn::Testing::pump_until([&] { return log.size() >= count; });
     }
 
+    Quarn::Testing::Input input;
     std::unique_ptr<quarn_test::XClient> client;
     std::vector<Call> log;
 };
@@ -84,8 +86,8 @@ TEST_F(Pump, NothingPendingMeansOneXPendingAndNoCallback) {
 
 TEST_F(Pump, LeftPressAndReleaseDeliverBothChainsWithButtonState) {
     RecordingFrame frame(log);
-    show_and_focus(frame);
-    client->click(1);
+    show_and_point(frame);
+    input.click(frame, 50, 50);
     ASSERT_TRUE(wait_for_calls(10));
     std::vector<std::string> expected = kLeftDown;
     expected.insert(expected.end(), kLeftUp.begin(), kLeftUp.end());
@@ -97,11 +99,11 @@ TEST_F(Pump, LeftPressAndReleaseDeliverBothChainsWithButtonState) {
 
 TEST_F(Pump, MiddleAndRightButtonsMapToTheirEventsWheelButtonsToNothing) {
     RecordingFrame frame(log);
-    show_and_focus(frame);
-    client->click(4);
-    client->click(5);
-    client->click(2);
-    client->button(3, true);
+    show_and_point(frame);
+    input.click(frame, 50, 50, 4);
+    input.click(frame, 50, 50, 5);
+    input.click(frame, 50, 50, 2);
+    input.press_button(frame, 50, 50, 3);
     ASSERT_TRUE(wait_for_calls(15));
     quarn_test::settle(*client);
     const auto finals = calls_at(log, "EventMouseButtonBase");
@@ -115,17 +117,16 @@ TEST_F(Pump, MiddleAndRightButtonsMapToTheirEventsWheelButtonsToNothing) {
     EXPECT_TRUE(calls_at(log, "EventMouseScroll").empty());
     EXPECT_EQ(frame.input_state->mouse_wheel_relative[0], 0);
     EXPECT_EQ(frame.input_state->mouse_wheel_relative[1], 0);
-    client->button(3, false);
+    input.release_button(frame, 50, 50, 3);
 }
 
 TEST_F(Pump, MotionReportsPositionAndRelativeMovement) {
     RecordingFrame frame(log);
     show(frame);
-    const Window window = frame._quarn_backing->window;
     EXPECT_EQ(frame.input_state->mouse_position_last[0], -1);
-    client->point(window, 10, 20);
+    input.move(frame, 10, 20);
     ASSERT_TRUE(wait_for_calls(3));
-    client->point(window, 15, 18);
+    input.move(frame, 15, 18);
     ASSERT_TRUE(wait_for_calls(6));
     const auto moves = calls_at(log, "EventMouseMove");
     ASSERT_EQ(moves.size(), 2u);
@@ -147,12 +148,11 @@ TEST_F(Pump, MotionReportsPositionAndRelativeMovement) {
 
 TEST_F(Pump, KeysUseTheUnshiftedSymbolAndStateIsUpdatedFirst) {
     RecordingFrame frame(log);
-    show_and_focus(frame);
+    show_and_point(frame);
     EXPECT_FALSE(frame.input_state->key_pressed(XK_a));
-    client->key(XK_Shift_L, true);
-    client->key(XK_a, true);
-    client->key(XK_a, false);
-    client->key(XK_Shift_L, false);
+    input.press_key(frame, XK_Shift_L);
+    input.key(frame, XK_a);
+    input.release_key(frame, XK_Shift_L);
     ASSERT_TRUE(wait_for_calls(12));
     const auto downs = calls_at(log, "EventKeyDown");
     const auto ups = calls_at(log, "EventKeyUp");
@@ -226,10 +226,9 @@ TEST_F(Pump, QueuedEventsOfADestroyedFrameAreDropped) {
     RecordingFrame survivor(log);
     show(*doomed);
     show(survivor, 300);
-    client->focus_and_point(doomed->_quarn_backing->window, 30, 30);
-    client->click(1);
-    client->tap(XK_a);
-    client->send_client_message(doomed->_quarn_backing->window);
+    input.click(*doomed, 30, 30);
+    input.key(*doomed, XK_a);
+    input.close(*doomed);
     quarn_test::queue_pending(*client);
     ASSERT_GT(XEventsQueued(Quarn::_quarn_display, QueuedAlready), 0);
     delete doomed;
@@ -243,17 +242,16 @@ TEST_F(Pump, TwoFramesKeepSeparateStates) {
     RecordingFrame right(right_log);
     show(left);
     show(right, 300);
-    client->focus_and_point(left._quarn_backing->window, 40, 40);
-    client->button(1, true);
-    client->key(XK_a, true);
-    ASSERT_TRUE(quarn_test::pump_until([&] { return left.input_state->key_pressed(XK_a); }));
+    input.press_button(left, 40, 40);
+    input.press_key(left, XK_a);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return left.input_state->key_pressed(XK_a); }));
     EXPECT_TRUE(left.input_state->mouse_buttons[0]);
     EXPECT_FALSE(right.input_state->mouse_buttons[0]);
     EXPECT_FALSE(right.input_state->key_pressed(XK_a));
     EXPECT_EQ(right.input_state->mouse_position[0], 0);
-    client->button(1, false);
-    client->key(XK_a, false);
-    ASSERT_TRUE(quarn_test::pump_until([&] { return !left.input_state->key_pressed(XK_a); }));
+    input.release_button(left, 40, 40);
+    input.release_key(left, XK_a);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return !left.input_state->key_pressed(XK_a); }));
     EXPECT_TRUE(right_log.empty());
 }
 
@@ -263,12 +261,11 @@ TEST_F(Pump, LosingTheFocusReleasesHeldKeysThenButtons) {
     RecordingFrame right(right_log);
     show(left);
     show(right, 300);
-    client->focus_and_point(left._quarn_backing->window, 40, 40);
-    client->key(XK_w, true);
-    client->key(XK_Shift_L, true);
-    client->button(1, true);
-    client->button(3, true);
-    ASSERT_TRUE(quarn_test::pump_until([&] { return left.input_state->mouse_buttons[2]; }));
+    input.press_key(left, XK_w);
+    input.press_key(left, XK_Shift_L);
+    input.press_button(left, 40, 40, 1);
+    input.press_button(left, 40, 40, 3);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return left.input_state->mouse_buttons[2]; }));
     log.clear();
 
     XSetInputFocus(client->display(), right._quarn_backing->window, RevertToPointerRoot, CurrentTime);
@@ -292,19 +289,19 @@ TEST_F(Pump, LosingTheFocusReleasesHeldKeysThenButtons) {
     EXPECT_FALSE(left.input_state->mouse_buttons[2]);
 
     // The real release still goes to whichever frame has the focus now.
-    client->key(XK_w, false);
-    ASSERT_TRUE(quarn_test::pump_until([&] { return !calls_at(right_log, "EventKeyUp").empty(); }));
+    input.release_key(right, XK_w);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return !calls_at(right_log, "EventKeyUp").empty(); }));
     EXPECT_EQ(calls_at(right_log, "EventKeyUp")[0].key, static_cast<unsigned int>(XK_w));
-    client->key(XK_Shift_L, false);
-    client->button(1, false);
-    client->button(3, false);
+    input.release_key(right, XK_Shift_L);
+    input.release_button(left, 40, 40, 1);
+    input.release_button(left, 40, 40, 3);
 }
 
 TEST_F(Pump, AKeyboardGrabKeepsHeldKeys) {
     RecordingFrame frame(log);
-    show_and_focus(frame);
-    client->key(XK_w, true);
-    ASSERT_TRUE(quarn_test::pump_until([&] { return frame.input_state->key_pressed(XK_w); }));
+    show(frame);
+    input.press_key(frame, XK_w);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return frame.input_state->key_pressed(XK_w); }));
     log.clear();
     // A window manager's key binding grabs the keyboard: focus events with
     // mode NotifyGrab and NotifyUngrab, but the focus stays with the frame.
@@ -315,18 +312,18 @@ TEST_F(Pump, AKeyboardGrabKeepsHeldKeys) {
     quarn_test::settle(*client);
     EXPECT_TRUE(log.empty());
     EXPECT_TRUE(frame.input_state->key_pressed(XK_w));
-    client->key(XK_w, false);
-    ASSERT_TRUE(quarn_test::pump_until([&] { return !frame.input_state->key_pressed(XK_w); }));
+    input.release_key(frame, XK_w);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return !frame.input_state->key_pressed(XK_w); }));
 }
 
 TEST_F(Pump, MappingNotifyRefreshesTheKeyboardMapping) {
     RecordingFrame frame(log);
-    show_and_focus(frame);
+    show(frame);
     Display* injector = client->display();
     const KeyCode code = XKeysymToKeycode(injector, XK_a);
     int per_code = 0;
     KeySym* original = XGetKeyboardMapping(injector, code, 1, &per_code);
-    client->tap(XK_a);  // the library now holds the old mapping
+    input.key(frame, XK_a);  // the library now holds the old mapping
     ASSERT_TRUE(wait_for_calls(6));
 
     std::vector<KeySym> remapped(original, original + per_code);
@@ -334,6 +331,7 @@ TEST_F(Pump, MappingNotifyRefreshesTheKeyboardMapping) {
     XChangeKeyboardMapping(injector, code, per_code, remapped.data(), 1);
     client->sync();
     quarn_test::settle(*client);
+    // The raw key code: the kit's own connection still has the old mapping.
     client->key_code(code, true);
     client->key_code(code, false);
     ASSERT_TRUE(wait_for_calls(12));
@@ -361,8 +359,8 @@ public:
 
 TEST_F(Pump, CallbackExceptionLeavesHandleAndKeepsLaterEventsQueued) {
     ThrowOnPress frame(log);
-    show_and_focus(frame);
-    client->click(1);
+    show_and_point(frame);
+    input.click(frame, 50, 50);
     quarn_test::queue_pending(*client);
     EXPECT_THROW(Quarn::Input::Events::handle(), int);
     EXPECT_EQ(frame.levels(), kLeftDown);

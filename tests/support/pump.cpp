@@ -1,8 +1,5 @@
 #include "tests/support/pump.h"
 
-#include <poll.h>
-
-#include <chrono>
 #include <stdexcept>
 
 #include "quarn/init.h"
@@ -12,25 +9,11 @@
 namespace quarn_test {
 
 void start_library() {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        StdoutCapture quiet;  // a refused attempt prints the library's warning
+    {
+        StdoutCapture quiet;  // a refused connection prints the library's warning
         Quarn::init();
-        if (Quarn::_quarn_display) return;
-        Quarn::deinit();
-        poll(nullptr, 0, 50);
     }
-    throw std::runtime_error("Quarn::init cannot connect to the test X server");
-}
-
-bool pump_until(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-        Quarn::Input::Events::handle();
-        if (done()) return true;
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        pollfd connection{ConnectionNumber(Quarn::_quarn_display), POLLIN, 0};
-        poll(&connection, 1, 20);
-    }
+    if (!Quarn::_quarn_display) throw std::runtime_error("Quarn::init cannot connect to the test X server");
 }
 
 void queue_pending(XClient& client) {

@@ -7,11 +7,13 @@
 
 namespace quarn_test {
 
-// Opens $DISPLAY, retrying: Xvfb refuses a small share of new connections.
-Display* open_display_retrying();
+// Opens $DISPLAY; throws when it cannot.
+Display* open_display();
 
-// A second connection to the X server, as another client would have: it
-// injects input with XTest and XSendEvent and reads window properties.
+// A second connection to the X server, as another client would have: it reads
+// window properties, sends synthetic events with XSendEvent, and injects raw
+// XTest input into windows that are not this process's frames (another
+// process's, or plain X windows); frames get theirs from Quarn::Testing::Input.
 class XClient {
 public:
     XClient();

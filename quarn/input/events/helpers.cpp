@@ -1,5 +1,8 @@
 #include "quarn/input/events/helpers.h"
 
+#include <poll.h>
+
+#include <chrono>
 #include <cstdio>
 
 #include "quarn/frame/helpers.h"
@@ -19,6 +22,27 @@ void handle() {
         XNextEvent(_quarn_display, &event);
         _quarn_handle(event);
     }
+}
+
+bool wait(int timeout_ms) {
+    _quarn_require_display("Cannot wait for events without a display connection!");
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    // XPending flushes, then reads whatever has arrived. Events that an
+    // earlier call (GLX, XSync) already read sit in Xlib's queue and would
+    // never wake a poll on the socket, so it is asked before every poll.
+    while (!XPending(_quarn_display)) {
+        int wait_ms = -1;
+        if (timeout_ms >= 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) return false;
+            wait_ms = static_cast<int>(left);
+        }
+        pollfd connection{ConnectionNumber(_quarn_display), POLLIN, 0};
+        // A signal (EINTR) only sends the loop round with the time that is left.
+        poll(&connection, 1, wait_ms);
+    }
+    return true;
 }
 
 namespace {
@@ -59,6 +83,18 @@ void issue_button(Frame::FrameBase* frame, int index, bool held) {
     event._quarn_handle(frame);
 }
 
+// Whether the keyboard focus really went to another window. A grab does not
+// move it (the frame's keys, releases included, keep reaching it), and focus
+// that comes straight back, as when pointer-root focus becomes explicit focus
+// on the window under the pointer, has not left either.
+bool focus_leaves(const XFocusChangeEvent& out) {
+    if (out.mode == NotifyGrab || out.mode == NotifyUngrab) return false;
+    if (!XEventsQueued(_quarn_display, QueuedAfterReading)) return true;
+    XEvent next;
+    XPeekEvent(_quarn_display, &next);
+    return !(next.type == FocusIn && next.xfocus.window == out.window);
+}
+
 }  // namespace
 
 void _quarn_handle(XEvent& event) {
@@ -85,10 +121,8 @@ void _quarn_handle(XEvent& event) {
         // Any client message counts as the close request; WM_DELETE_WINDOW is
         // the only protocol the window registers.
         case ClientMessage: _quarn_issue_close(frame); break;
-        // A grab does not move the focus to another window; the frame's keys
-        // keep reaching it, releases included.
         case FocusOut:
-            if (event.xfocus.mode != NotifyGrab && event.xfocus.mode != NotifyUngrab) _quarn_issue_focusout(frame);
+            if (focus_leaves(event.xfocus)) _quarn_issue_focusout(frame);
             break;
         default: break;
     }

@@ -16,6 +16,20 @@ namespace Events {
 /// routine when Quarn::init() found no display.
 void handle();
 
+/// Waits until at least one event is pending, already read by Xlib or
+/// arriving on the connection, and returns true; returns false when
+/// `timeout_ms` milliseconds pass without one. 0 only looks; a negative value
+/// waits without limit. Flushes the requests not yet sent first, and
+/// dispatches nothing: call handle() after it. Refused through the error
+/// routine when Quarn::init() found no display.
+///
+///     while (running) {
+///         Quarn::Input::Events::wait(-1);    // sleep until there is input
+///         Quarn::Input::Events::handle();
+///         if (changed) redraw();
+///     }
+bool wait(int timeout_ms);
+
 /// Translates one X event: finds its frame, updates the frame's input state
 /// and delivers the matching event. Used by handle().
 void _quarn_handle(XEvent& event);

@@ -1,0 +1,116 @@
+#include "quarn/testing/input.h"
+
+#include <X11/extensions/XTest.h>
+#include <poll.h>
+
+#include <chrono>
+#include <stdexcept>
+
+#include "quarn/frame/frame.h"
+#include "quarn/init.h"
+
+namespace Quarn {
+namespace Testing {
+
+Input::Input() : display_(XOpenDisplay(nullptr)) {
+    if (!display_) throw std::runtime_error("Quarn::Testing::Input: cannot connect to the X server");
+}
+
+Input::~Input() { XCloseDisplay(display_); }
+
+// The frame's window once the server has it on screen. The application's own
+// requests (set_show, set_position) are synced first, since they may still
+// sit in its output buffer.
+Window Input::shown(const Frame::FrameBase& frame) {
+    if (_quarn_display) XSync(_quarn_display, False);
+    const Window window = frame._quarn_backing->window;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display_, window, &attributes) && attributes.map_state == IsViewable) return window;
+        if (std::chrono::steady_clock::now() > deadline)
+            throw std::runtime_error("Quarn::Testing::Input: the frame is not shown (call set_show first)");
+        poll(nullptr, 0, 5);
+    }
+}
+
+void Input::focus(const Frame::FrameBase& frame) {
+    const Window window = shown(frame);
+    Window focused = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focused, &revert);
+    if (focused != window) XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
+}
+
+void Input::fake_key(const Frame::FrameBase& frame, KeySym keysym, bool press) {
+    const KeyCode code = XKeysymToKeycode(display_, keysym);
+    if (code == 0) throw std::runtime_error("Quarn::Testing::Input: the keyboard has no key for this key symbol");
+    focus(frame);
+    XTestFakeKeyEvent(display_, code, press, CurrentTime);
+    XSync(display_, False);
+}
+
+void Input::key(const Frame::FrameBase& frame, KeySym keysym) {
+    fake_key(frame, keysym, true);
+    fake_key(frame, keysym, false);
+}
+
+void Input::press_key(const Frame::FrameBase& frame, KeySym keysym) { fake_key(frame, keysym, true); }
+void Input::release_key(const Frame::FrameBase& frame, KeySym keysym) { fake_key(frame, keysym, false); }
+
+void Input::move(const Frame::FrameBase& frame, int x, int y) { point(frame, x, y, true); }
+
+// XTest reports a motion even to the point the pointer is at already, so
+// buttons move the pointer only when it is elsewhere.
+void Input::point(const Frame::FrameBase& frame, int x, int y, bool always) {
+    const Window window = shown(frame);
+    const Window root = DefaultRootWindow(display_);
+    int root_x = 0, root_y = 0;
+    Window child = None;
+    XTranslateCoordinates(display_, window, root, x, y, &root_x, &root_y, &child);
+    if (!always) {
+        int pointer_x = 0, pointer_y = 0, window_x = 0, window_y = 0;
+        unsigned int modifiers = 0;
+        XQueryPointer(display_, root, &child, &child, &pointer_x, &pointer_y, &window_x, &window_y, &modifiers);
+        if (pointer_x == root_x && pointer_y == root_y) return;
+    }
+    XTestFakeMotionEvent(display_, DefaultScreen(display_), root_x, root_y, CurrentTime);
+    XSync(display_, False);
+}
+
+void Input::fake_button(const Frame::FrameBase& frame, int x, int y, unsigned int button, bool press) {
+    point(frame, x, y, false);
+    XTestFakeButtonEvent(display_, button, press, CurrentTime);
+    XSync(display_, False);
+}
+
+void Input::click(const Frame::FrameBase& frame, int x, int y, unsigned int button) {
+    fake_button(frame, x, y, button, true);
+    fake_button(frame, x, y, button, false);
+}
+
+void Input::press_button(const Frame::FrameBase& frame, int x, int y, unsigned int button) {
+    fake_button(frame, x, y, button, true);
+}
+
+void Input::release_button(const Frame::FrameBase& frame, int x, int y, unsigned int button) {
+    fake_button(frame, x, y, button, false);
+}
+
+void Input::close(const Frame::FrameBase& frame) {
+    const Window window = frame._quarn_backing->window;
+    if (_quarn_display) XSync(_quarn_display, False);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    // An empty event mask delivers the message to the window's creator.
+    XSendEvent(display_, window, False, NoEventMask, &event);
+    XSync(display_, False);
+}
+
+}  // namespace Testing
+}  // namespace Quarn

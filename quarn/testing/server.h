@@ -1,0 +1,51 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace Quarn {
+namespace Testing {
+
+/// What a Server starts.
+struct ServerOptions {
+    int width = 1280;             ///< Screen width in pixels.
+    int height = 1024;            ///< Screen height in pixels.
+    bool window_manager = false;  ///< Also run openbox, so frames are decorated and placed as on a desktop.
+};
+
+/// A private X server for the object's lifetime: Xvfb (with Mesa's software
+/// GLX), optionally with openbox, and $DISPLAY pointing at it. Create it
+/// before Quarn::init(). The destructor stops everything it started and puts
+/// $DISPLAY back; if the test process dies instead, the server follows it.
+/// When QUARN_TEST_DISPLAY is set, that display is used and nothing is started.
+///
+///     Quarn::Testing::Server server;   // $DISPLAY is now a fresh Xvfb
+///     Quarn::init();
+///
+/// Throws std::runtime_error when Xvfb or openbox cannot be started.
+class Server {
+public:
+    Server();
+    explicit Server(const ServerOptions& options);
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    /// The display name, such as ":3".
+    const std::string& display() const { return display_; }
+
+private:
+    void start_xvfb(const ServerOptions& options);
+    void start_window_manager();
+    void stop();
+
+    std::string display_;
+    std::string saved_display_;
+    bool had_display_ = false;
+    pid_t xvfb_ = -1;
+    pid_t window_manager_ = -1;
+};
+
+}  // namespace Testing
+}  // namespace Quarn

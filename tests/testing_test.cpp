@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+#include "quarn/context.h"
+#include "quarn/init.h"
+#include "quarn/testing/testing.h"
+#include "tests/support/capture.h"
+#include "tests/support/fixture.h"
+#include "tests/support/recording_frame.h"
+
+// The test kit itself: servers, close requests, the bounded pump, captures,
+// PNG files and golden comparison.
+namespace {
+
+using Quarn::Testing::Image;
+using Quarn::Testing::Rgba;
+using quarn_test::RecordingFrame;
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+// A scratch folder for image files, removed with everything in it.
+class Scratch {
+public:
+    Scratch() {
+        char pattern[] = "/tmp/quarn-kit-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~Scratch() { std::system(("rm -rf " + path).c_str()); }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+    std::string path;
+};
+
+const Rgba kRed{255, 0, 0, 255};
+const Rgba kBlue{0, 0, 255, 255};
+
+TEST(Images, PngFilesKeepEveryPixel) {
+    Scratch scratch;
+    Image image(3, 2, kRed);
+    image.set_pixel(2, 1, Rgba{1, 2, 3, 4});
+    image.save_png(scratch / "a.png");
+    const Image loaded = Image::load_png(scratch / "a.png");
+    ASSERT_EQ(loaded.width(), 3);
+    ASSERT_EQ(loaded.height(), 2);
+    EXPECT_EQ(loaded.pixel(0, 0), kRed);
+    EXPECT_EQ(loaded.pixel(2, 1), (Rgba{1, 2, 3, 4}));
+    EXPECT_THROW(loaded.pixel(3, 0), std::out_of_range);
+    EXPECT_THROW(loaded.pixel(0, -1), std::out_of_range);
+    EXPECT_THROW(Image::load_png(scratch / "missing.png"), std::runtime_error);
+}
+
+TEST(Images, CompareCountsPixelsBeyondTheToleranceAndShowsThem) {
+    Scratch scratch;
+    const std::string golden = scratch / "scene.png";
+    Image(4, 4, kBlue).save_png(golden);
+
+    EXPECT_EQ(Quarn::Testing::compare(Image(4, 4, kBlue), golden, 0), 0);
+    EXPECT_FALSE(exists(scratch / "scene.actual.png"));
+
+    Image changed(4, 4, kBlue);
+    changed.set_pixel(1, 2, Rgba{0, 0, 250, 255});  // within a tolerance of 5
+    changed.set_pixel(3, 3, kRed);
+    EXPECT_EQ(Quarn::Testing::compare(changed, golden, 5), 1);
+    EXPECT_EQ(Quarn::Testing::compare(changed, golden, 4), 2);
+    const Image diff = Image::load_png(scratch / "scene.diff.png");
+    EXPECT_EQ(diff.pixel(3, 3), kRed);
+    EXPECT_EQ(diff.pixel(1, 2), kRed);
+    EXPECT_NE(diff.pixel(0, 0), kRed);
+    EXPECT_EQ(Image::load_png(scratch / "scene.actual.png").pixel(3, 3), kRed);
+
+    EXPECT_EQ(Quarn::Testing::compare(Image(2, 4, kBlue), golden, 255), 16) << "a size change counts every pixel";
+}
+
+TEST(Images, UpdatingWritesTheGoldenAndAMissingGoldenIsAnError) {
+    Scratch scratch;
+    const std::string golden = scratch / "new.png";
+    EXPECT_THROW(Quarn::Testing::compare(Image(2, 2, kRed), golden, 0), std::runtime_error);
+    EXPECT_TRUE(exists(scratch / "new.actual.png")) << "the run shows what it got";
+    setenv("QUARN_UPDATE_GOLDEN", "1", 1);
+    EXPECT_EQ(Quarn::Testing::compare(Image(2, 2, kRed), golden, 0), 0);
+    unsetenv("QUARN_UPDATE_GOLDEN");
+    EXPECT_EQ(Image::load_png(golden).pixel(1, 1), kRed);
+    EXPECT_EQ(Quarn::Testing::compare(Image(2, 2, kRed), golden, 0), 0);
+}
+
+class Kit : public quarn_test::LibraryTest {
+protected:
+    std::vector<quarn_test::Call> log;
+};
+
+// Red on the left half, blue on the right.
+class HalvesFrame : public RecordingFrame {
+public:
+    using RecordingFrame::RecordingFrame;
+    void callback_draw() override {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, 40, 60);
+        glClearColor(1, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glScissor(40, 0, 40, 60);
+        glClearColor(0, 0, 1, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_SCISSOR_TEST);
+    }
+};
+
+TEST_F(Kit, CaptureReadsWhatTheFrameShows) {
+    HalvesFrame frame(log);
+    frame.set_size(80, 60);
+    frame.set_position(100, 100);
+    EXPECT_THROW(Quarn::Testing::capture(frame), std::runtime_error) << "not shown yet";
+    frame.set_show(true, 0);
+    Quarn::Testing::Input input;
+    input.move(frame, 1, 1);  // waits until the frame is on screen
+    std::unique_ptr<Quarn::Context::Context> context;
+    {
+        quarn_test::StdoutCapture quiet;
+        context = std::make_unique<Quarn::Context::Context>(2, 1);
+    }
+    context->set_target(&frame);
+    frame.draw();
+    const Image image = Quarn::Testing::capture(frame);
+    ASSERT_EQ(image.width(), 80);
+    ASSERT_EQ(image.height(), 60);
+    EXPECT_EQ(image.pixel(0, 0), kRed);
+    EXPECT_EQ(image.pixel(39, 59), kRed);
+    EXPECT_EQ(image.pixel(40, 0), kBlue);
+    EXPECT_EQ(image.pixel(79, 59), kBlue);
+
+    // Partly beyond the screen the server cannot read it: an exception, not
+    // an X error that ends the process.
+    frame.set_position(1250, 100);
+    EXPECT_THROW(Quarn::Testing::capture(frame), std::runtime_error);
+    context->set_target(nullptr);
+}
+
+TEST_F(Kit, CloseSendsTheWindowManagersRequest) {
+    RecordingFrame frame(log);
+    Quarn::Testing::Input input;
+    input.close(frame);
+    EXPECT_TRUE(Quarn::Testing::pump_until([&] { return !quarn_test::calls_at(log, "EventFrameClose").empty(); }));
+}
+
+TEST_F(Kit, PumpUntilStopsAtTheTimeout) {
+    const auto start = std::chrono::steady_clock::now();
+    int rounds = 0;
+    EXPECT_FALSE(Quarn::Testing::pump_until([&] { return ++rounds < 0; }, std::chrono::milliseconds(100)));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_LT(rounds, 100) << "it waits between rounds instead of spinning";
+    EXPECT_TRUE(Quarn::Testing::pump_until([] { return true; }, std::chrono::milliseconds(0)));
+}
+
+// The display name's X server accepts connections.
+bool reachable(const std::string& display) {
+    Display* connection = XOpenDisplay(display.c_str());
+    if (connection) XCloseDisplay(connection);
+    return connection != nullptr;
+}
+
+TEST(Servers, StartWhatTheyAreAskedForAndStopIt) {
+    const std::string outer = std::getenv("DISPLAY");
+    std::string inner;
+    {
+        Quarn::Testing::ServerOptions options;
+        options.width = 640;
+        options.height = 480;
+        options.window_manager = true;
+        const Quarn::Testing::Server server(options);
+        inner = server.display();
+        EXPECT_NE(inner, outer);
+        EXPECT_EQ(std::getenv("DISPLAY"), inner);
+        Display* connection = XOpenDisplay(nullptr);
+        ASSERT_NE(connection, nullptr);
+        EXPECT_EQ(DisplayWidth(connection, 0), 640);
+        EXPECT_EQ(DisplayHeight(connection, 0), 480);
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(connection, DefaultRootWindow(connection),
+                           XInternAtom(connection, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False, AnyPropertyType,
+                           &type, &format, &count, &after, &data);
+        if (data) XFree(data);
+        EXPECT_EQ(count, 1u) << "openbox manages the screen";
+        XCloseDisplay(connection);
+    }
+    EXPECT_EQ(std::getenv("DISPLAY"), outer);
+    EXPECT_FALSE(reachable(inner)) << "the server was stopped";
+}
+
+TEST(Servers, AGivenDisplayIsUsedAndNothingStarted) {
+    const std::string outer = std::getenv("DISPLAY");
+    setenv("QUARN_TEST_DISPLAY", outer.c_str(), 1);
+    {
+        const Quarn::Testing::Server server;
+        EXPECT_EQ(server.display(), outer);
+    }
+    unsetenv("QUARN_TEST_DISPLAY");
+    EXPECT_TRUE(reachable(outer)) << "a given server is not stopped";
+}
+
+}  // namespace

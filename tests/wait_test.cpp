@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+#include <sys/time.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include "quarn/init.h"
+#include "quarn/input/events/helpers.h"
+#include "quarn/testing/testing.h"
+#include "tests/support/fixture.h"
+#include "tests/support/recording_frame.h"
+#include "tests/support/x_client.h"
+
+// Quarn::Input::Events::wait: wakes for events already read by Xlib and for
+// events arriving later, keeps its timeout, and survives signals. The bounds
+// on durations are generous (a loaded CI machine); the measured times are
+// printed, and scripts/bench measures the wake-up latency properly.
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using quarn_test::RecordingFrame;
+
+long milliseconds_since(Clock::time_point start) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+class Wait : public quarn_test::LibraryTest {
+protected:
+    // A shown frame with everything its showing caused handled.
+    void show(RecordingFrame& frame) {
+        frame.set_size(100, 100);
+        frame.set_show(true, 0);
+        input.move(frame, 10, 10);
+        Quarn::Testing::pump_until([&] { return !frame.log.empty(); });
+        XSync(Quarn::_quarn_display, False);
+        Quarn::Input::Events::handle();
+        log.clear();
+    }
+
+    Quarn::Testing::Input input;
+    std::vector<quarn_test::Call> log;
+};
+
+TEST_F(Wait, AnEventAlreadyReadByXlibWakesItAtOnce) {
+    RecordingFrame frame(log);
+    show(frame);
+    input.key(frame, XK_a);
+    // The round trip reads the key events into Xlib's queue: the socket is
+    // empty now, so only a look at the queue can find them.
+    XSync(Quarn::_quarn_display, False);
+    ASSERT_GT(XEventsQueued(Quarn::_quarn_display, QueuedAlready), 0);
+    const auto start = Clock::now();
+    EXPECT_TRUE(Quarn::Input::Events::wait(1000));
+    std::printf("queued event: wait returned after %ld ms\n", milliseconds_since(start));
+    EXPECT_TRUE(log.empty()) << "wait dispatches nothing";
+}
+
+TEST_F(Wait, AKeyArrivingLaterWakesIt) {
+    RecordingFrame frame(log);
+    show(frame);
+    // The typist has a connection of its own: the library's belongs to this thread.
+    quarn_test::XClient typist_client;
+    typist_client.focus_and_point(frame._quarn_backing->window);
+    XSync(Quarn::_quarn_display, False);
+    Quarn::Input::Events::handle();
+    const auto start = Clock::now();
+    std::thread typist([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        typist_client.tap(XK_a);
+    });
+    const bool woke = Quarn::Input::Events::wait(10000);
+    const long elapsed = milliseconds_since(start);
+    typist.join();
+    EXPECT_TRUE(woke);
+    EXPECT_GE(elapsed, 300);
+    EXPECT_LT(elapsed, 5000);
+    std::printf("key sent after 300 ms: wait returned after %ld ms\n", elapsed);
+    EXPECT_TRUE(Quarn::Testing::pump_until([&] { return !quarn_test::calls_at(log, "EventKeyDown").empty(); }));
+}
+
+TEST_F(Wait, ZeroOnlyLooksAndATimeoutIsKept) {
+    RecordingFrame frame(log);
+    show(frame);
+    EXPECT_FALSE(Quarn::Input::Events::wait(0));
+    const auto start = Clock::now();
+    EXPECT_FALSE(Quarn::Input::Events::wait(200));
+    const long elapsed = milliseconds_since(start);
+    EXPECT_GE(elapsed, 200);
+    EXPECT_LT(elapsed, 1200);
+    std::printf("wait(200) with nothing pending returned after %ld ms\n", elapsed);
+}
+
+void count_signal(int) {}
+
+TEST_F(Wait, SignalsDoNotShortenOrRestartTheTimeout) {
+    RecordingFrame frame(log);
+    show(frame);
+    // SIGALRM every 40 ms, without SA_RESTART, so poll sees EINTR.
+    struct sigaction action {};
+    action.sa_handler = count_signal;
+    struct sigaction saved {};
+    sigaction(SIGALRM, &action, &saved);
+    itimerval every{{0, 40000}, {0, 40000}};
+    setitimer(ITIMER_REAL, &every, nullptr);
+    const auto start = Clock::now();
+    const bool woke = Quarn::Input::Events::wait(300);
+    const long elapsed = milliseconds_since(start);
+    itimerval off{};
+    setitimer(ITIMER_REAL, &off, nullptr);
+    sigaction(SIGALRM, &saved, nullptr);
+    EXPECT_FALSE(woke);
+    EXPECT_GE(elapsed, 300) << "a signal ended the wait early";
+    EXPECT_LT(elapsed, 1000) << "each signal restarted the full timeout";
+    std::printf("wait(300) under SIGALRM every 40 ms returned after %ld ms\n", elapsed);
+}
+
+}  // namespace
