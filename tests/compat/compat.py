@@ -1,0 +1,504 @@
+#!/usr/bin/python3
+"""Runs the two-window demo on real desktops: window managers, X servers and
+GL drivers, one cell at a time, and checks it as a person would see it.
+
+In every cell that can draw, the demo runs twice. The first run: both frames
+where the demo puts them (give or take the decorations that
+_NET_FRAME_EXTENTS, or the window tree, says the manager adds) and apart;
+frame2's red square and frame1's scene on screen; the pointer moved into
+frame1 twice, a click and the A key, each printing its one line; Escape ends
+it with status 0. The second run: the window manager asked to close frame2
+(EWMH _NET_CLOSE_WINDOW, or WM_DELETE_WINDOW itself where the manager has no
+EWMH) ends it with status 0. Cells whose driver cannot give the demo's GL
+version must end with the library's error line, status 1 and no X error.
+
+Usage: compat.py DEMO [--list] [CELL...]   (no CELL: every cell)
+Prints a row per cell and exits 1 if any cell failed.
+"""
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+import Xlib.ext
+from Xlib import X, XK, Xatom, display as xdisplay, error as xerror
+from Xlib.ext import xtest
+from Xlib.protocol import event as xevent
+
+# Only XTest is needed; python-xlib's RANDR set-up fails on some servers (Xwayland).
+Xlib.ext.__extensions__ = [("XTEST", "xtest")]
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SCREEN = (1280, 1024)
+REQUESTED = {"frame1": (500, 300), "frame2": (700, 300)}
+SIZE = 200
+RED, MAGENTA, BLACK = (255, 0, 0), (255, 0, 255), (0, 0, 0)
+
+
+class Cell:
+    def __init__(self, name, server="xvfb", wm=("openbox", "--sm-disable"), env=None, gl_error=None,
+                 tiling=False, synthetic_input=False, places_itself=None):
+        self.name, self.server, self.wm, self.env = name, server, wm, env or {}
+        self.gl_error = gl_error            # the driver cannot give GL 2.1: the clean error expected
+        self.tiling = tiling                # the manager tiles: positions are its own
+        self.synthetic_input = synthetic_input  # no XTest pointer: events sent to the windows
+        self.places_itself = places_itself  # why positions cannot apply, when they cannot
+
+
+CELLS = [
+    # The baseline: Xvfb, openbox, llvmpipe. It stands for each of the three
+    # in the other groups.
+    Cell("openbox"),
+    Cell("no-wm", wm=None),
+    Cell("xfwm4", wm=("xfwm4", "--sm-client-disable")),
+    Cell("metacity", wm=("metacity", "--sm-disable", "--replace")),
+    Cell("mutter", wm=("dbus-run-session", "--", "mutter", "--x11", "--replace", "--sm-disable")),
+    Cell("i3", wm=("i3", "-c", os.path.join(HERE, "i3.config")), tiling=True),
+    Cell("fluxbox", wm=("fluxbox",)),
+    Cell("icewm", wm=("icewm", "--replace")),
+    Cell("twm", wm=("twm",)),
+    Cell("xephyr", server="xephyr"),
+    Cell("xorg-dummy", server="xorg"),
+    Cell("xwayland", server="xwayland", wm=None, synthetic_input=True,
+         places_itself="weston places (and may overlap) every window itself; Wayland gives clients no positions"),
+    Cell("softpipe", env={"GALLIUM_DRIVER": "softpipe"}),
+    Cell("gl-1.4", env={"MESA_GL_VERSION_OVERRIDE": "1.4"},
+         gl_error="Quarn: Cannot create a GL context of the requested version!"),
+    # Mesa's indirect GLX on Xvfb has no GL version at all; any library error is clean.
+    Cell("indirect-glx", server="xvfb-iglx", env={"LIBGL_ALWAYS_INDIRECT": "1"}, gl_error="Quarn: "),
+]
+
+class Failed(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Failed(what)
+
+
+def wait_until(predicate, seconds, what):
+    deadline = time.monotonic() + seconds
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failed(f"timed out: {what}")
+        time.sleep(0.02)
+
+
+class Processes:
+    """Every process a cell starts; all of them are stopped at the end."""
+
+    def __init__(self, work):
+        self.work, self.started = work, []
+
+    def start(self, argv, env=None, log=None, pass_fds=()):
+        out = open(os.path.join(self.work, log or os.path.basename(argv[0]) + ".log"), "ab")
+        process = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=out,
+                                   pass_fds=pass_fds, start_new_session=True)
+        self.started.append(process)
+        return process
+
+    def start_server(self, argv, env=None):
+        """Starts an X server with -displayfd; returns its display name."""
+        read_end, write_end = os.pipe()
+        process = self.start(argv[:1] + ["-displayfd", str(write_end)] + argv[1:], env=env, pass_fds=(write_end,))
+        os.close(write_end)
+        # Read up to the newline: the server writes it separately, and a pipe
+        # closed before then makes the server fail.
+        number = b""
+        while not number.endswith(b"\n") and select.select([read_end], [], [], 30)[0]:
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        number = number.decode().strip()
+        check(number and process.poll() is None, f"{argv[0]} did not start")
+        return ":" + number
+
+    def stop_all(self):
+        for process in reversed(self.started):
+            if process.poll() is None:
+                try:
+                    os.killpg(process.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    os.killpg(process.pid, signal.SIGKILL)
+                    process.wait()
+
+
+def start_server(cell, processes, env):
+    """The cell's X server; returns its display name."""
+    xvfb = ["Xvfb", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp", "-noreset"]
+    if cell.server == "xvfb":
+        return processes.start_server(xvfb, env)
+    if cell.server == "xvfb-iglx":
+        return processes.start_server(xvfb + ["+iglx"], env)
+    if cell.server == "xephyr":
+        outer = processes.start_server(["Xvfb", "-screen", "0", "1920x1200x24", "-nolisten", "tcp", "-noreset"], env)
+        return processes.start_server(["Xephyr", "-screen", f"{SCREEN[0]}x{SCREEN[1]}", "-nolisten", "tcp",
+                                       "-noreset"], dict(env, DISPLAY=outer))
+    if cell.server == "xorg":
+        check(os.geteuid() == 0, "Xorg on the dummy driver needs root here")
+        return processes.start_server(["Xorg", "-config", os.path.join(HERE, "xorg-dummy.conf"), "-noreset",
+                                       "-nolisten", "tcp", "-novtswitch", "-sharevts",
+                                       "-logfile", os.path.join(processes.work, "Xorg.log")], env)
+    if cell.server == "xwayland":
+        runtime = os.path.join(processes.work, "runtime")
+        os.makedirs(runtime, mode=0o700)
+        env["XDG_RUNTIME_DIR"] = runtime
+        log = os.path.join(processes.work, "weston.log")
+        processes.start(["weston", "--backend=headless-backend.so", "--xwayland", "--socket=wayland-quarn",
+                         f"--width={SCREEN[0]}", f"--height={SCREEN[1]}", "--idle-time=0", f"--log={log}"], env)
+        # weston starts Xwayland on the first connection and says where it listens.
+        line = wait_until(lambda: next((l for l in open(log) if "xserver listening on display" in l), None)
+                          if os.path.exists(log) else None, 20, "weston's X server")
+        return line.split()[-1]
+    raise ValueError(cell.server)
+
+
+def connect(name):
+    return wait_until(lambda: _try_connect(name), 10, f"a connection to {name}")
+
+
+def _try_connect(name):
+    try:
+        return xdisplay.Display(name)
+    except (xerror.DisplayError, xerror.ConnectionClosedError, ConnectionError):
+        return None
+
+
+def window_manager_ready(conn):
+    """A manager has taken the root's substructure redirection (twm speaks no
+    EWMH, so this is what every manager shows)."""
+    return bool(conn.screen().root.get_attributes().all_event_masks & X.SubstructureRedirectMask)
+
+
+def supports(conn, name):
+    supported = conn.screen().root.get_full_property(conn.intern_atom("_NET_SUPPORTED"), Xatom.ATOM)
+    return bool(supported) and conn.intern_atom(name) in supported.value
+
+
+def find_window(conn, title):
+    pending = [conn.screen().root]
+    while pending:
+        window = pending.pop()
+        try:
+            if window.get_wm_name() == title:
+                return window
+            pending.extend(window.query_tree().children)
+        except xerror.BadWindow:
+            continue
+    return None
+
+
+class Demo:
+    """The demo as a child process, its output read line by line."""
+
+    def __init__(self, binary, env, processes):
+        self.process = subprocess.Popen(["stdbuf", "-oL", binary], env=env, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE, text=True, start_new_session=True)
+        processes.started.append(self.process)
+        self.lines, self.errors = [], []
+        self.readers = [threading.Thread(target=self._read, args=(self.process.stdout, self.lines), daemon=True),
+                        threading.Thread(target=self._read, args=(self.process.stderr, self.errors), daemon=True)]
+        for reader in self.readers:
+            reader.start()
+
+    @staticmethod
+    def _read(stream, into):
+        for line in stream:
+            into.append(line.rstrip("\n"))
+
+    def count(self, line):
+        return self.lines.count(line)
+
+    def wait_for(self, line, count=1, seconds=10):
+        wait_until(lambda: self.count(line) >= count, seconds, f'"{line}" x{count} (got {self.events()})')
+
+    def events(self):
+        return [l for l in self.lines if l.startswith(("Frame1:", "Frame2:"))]
+
+    def exit_status(self, seconds=15):
+        try:
+            status = self.process.wait(seconds)
+        except subprocess.TimeoutExpired:
+            raise Failed("the demo did not end")
+        for reader in self.readers:
+            reader.join(5)
+        return status
+
+
+def geometry(conn, window):
+    """The window's client area on screen (x, y, width, height) and the
+    decoration the manager put around it (left, top): _NET_FRAME_EXTENTS
+    where set, else the offset inside the manager's frame window."""
+    root = conn.screen().root
+    origin = root.translate_coords(window, 0, 0)
+    size = window.get_geometry()
+    x, y = origin.x, origin.y
+    extents = window.get_full_property(conn.intern_atom("_NET_FRAME_EXTENTS"), Xatom.CARDINAL)
+    if extents and len(extents.value) == 4:
+        return x, y, size.width, size.height, int(extents.value[0]), int(extents.value[2])
+    top = window
+    while top.query_tree().parent.id != root.id:
+        top = top.query_tree().parent
+    frame = root.translate_coords(top, 0, 0)
+    border = top.get_geometry().border_width
+    return x, y, size.width, size.height, x - frame.x + border, y - frame.y + border
+
+
+def screen_pixels(conn, window, placed, root_capture):
+    """The 200 x 200 pixels the demo draws into, as (r, g, b) rows: from the
+    screen (what a person sees) where the server can show the root, else the
+    window's own. GL draws from the bottom-left corner, which matters where a
+    tiling manager made the window larger."""
+    x, y, width, height = placed[:4]
+    source, left, top = (conn.screen().root, x, y) if root_capture else (window, 0, 0)
+    image = source.get_image(left, top + height - SIZE, SIZE, SIZE, X.ZPixmap, 0xFFFFFFFF)
+    data = image.data
+    return [[(data[(row * SIZE + col) * 4 + 2], data[(row * SIZE + col) * 4 + 1], data[(row * SIZE + col) * 4])
+             for col in range(SIZE)] for row in range(SIZE)]
+
+
+def check_pictures(conn, frames, root_capture):
+    def pixels(title):
+        return screen_pixels(conn, *frames[title], root_capture)
+
+    def square_is_red():
+        square = pixels("frame2")
+        inside = [(100, 100), (10, 100), (189, 100), (100, 10), (100, 189)]
+        outside = [(100, 1), (100, 198), (198, 100)]
+        return all(square[y][x] == RED for x, y in inside) and all(square[y][x] == BLACK for x, y in outside)
+
+    wait_until(square_is_red, 10, "frame2's red square inset 5 pixels on black")
+    first = pixels("frame1")
+    flat = [p for row in first for p in row]
+    magenta, red = flat.count(MAGENTA), flat.count(RED)
+    check(magenta > 2000 and red > 500, f"frame1's triangles (magenta {magenta}, red {red} pixels)")
+    wait_until(lambda: pixels("frame1") != first, 5, "frame1's scene turning")
+    return f"square red, triangles {magenta}+{red} px, turning"
+
+
+def key_code(conn, name):
+    return conn.keysym_to_keycode(XK.string_to_keysym(name))
+
+
+class RealInput:
+    """Input as a person gives it: XTest, to whatever is under the pointer
+    or has the focus."""
+
+    def __init__(self, conn):
+        self.conn = conn
+
+    def move(self, window, x, y):
+        at = self.conn.screen().root.translate_coords(window, x, y)
+        xtest.fake_input(self.conn, X.MotionNotify, x=at.x, y=at.y)
+        self.conn.sync()
+
+    def click(self, window, button):
+        for kind in (X.ButtonPress, X.ButtonRelease):
+            xtest.fake_input(self.conn, kind, button)
+        self.conn.sync()
+
+    def key(self, window, name):
+        for kind in (X.KeyPress, X.KeyRelease):
+            xtest.fake_input(self.conn, kind, key_code(self.conn, name))
+        self.conn.sync()
+
+
+class SyntheticInput:
+    """Input sent to the window itself (XSendEvent): for servers where XTest
+    pointer motion is unsafe."""
+
+    def __init__(self, conn):
+        self.conn, self.at = conn, (0, 0)
+
+    def _send(self, window, kind, detail, **extra):
+        root = self.conn.screen().root
+        fields = dict(time=X.CurrentTime, root=root, window=window, same_screen=1, child=X.NONE, root_x=0,
+                      root_y=0, event_x=self.at[0], event_y=self.at[1], state=0, detail=detail)
+        fields.update(extra)
+        window.send_event(kind(**fields), propagate=False)
+        self.conn.sync()
+
+    def move(self, window, x, y):
+        self.at = (x, y)
+        self._send(window, xevent.MotionNotify, 0)
+
+    def click(self, window, button):
+        self._send(window, xevent.ButtonPress, button)
+        self._send(window, xevent.ButtonRelease, button)
+
+    def key(self, window, name):
+        self._send(window, xevent.KeyPress, key_code(self.conn, name))
+        self._send(window, xevent.KeyRelease, key_code(self.conn, name))
+
+
+def start_demo(binary, env, processes, conn):
+    demo = Demo(binary, env, processes)
+    frames = {}
+    for title in REQUESTED:
+        window = wait_until(lambda: find_window(conn, title), 20, f"{title} on screen")
+        wait_until(lambda: window.get_attributes().map_state == X.IsViewable, 10, f"{title} viewable")
+        frames[title] = window
+    return demo, frames
+
+
+def check_positions(cell, conn, windows):
+    """Each frame at its requested point, give or take the decorations, and
+    the two apart. Returns the text for the row and each frame's geometry."""
+    # Managers may still be moving a frame just after mapping it.
+    time.sleep(0.3)
+    placed = {title: geometry(conn, window) for title, window in windows.items()}
+    (x1, y1, w1, h1, *_), (x2, y2, w2, h2, *_) = placed["frame1"], placed["frame2"]
+    apart = x1 + w1 <= x2 or x2 + w2 <= x1 or y1 + h1 <= y2 or y2 + h2 <= y1
+    if cell.places_itself:
+        return f"n/a: {cell.places_itself}: frame1 at ({x1},{y1}), frame2 at ({x2},{y2})", placed
+    check(apart, f"the frames overlap: frame1 {w1}x{h1} at ({x1},{y1}), frame2 {w2}x{h2} at ({x2},{y2})")
+    for title, (x, y, width, height, _, _) in placed.items():
+        check(0 <= x and x + width <= SCREEN[0] and 0 <= y and y + height <= SCREEN[1],
+              f"{title} {width}x{height} at ({x},{y}) reaches beyond the screen")
+    if cell.tiling:
+        tiles = " ".join(f"{w}x{h} at ({x},{y})" for x, y, w, h, _, _ in placed.values())
+        return f"n/a: tiled by the manager, its right ({tiles}); apart", placed
+    texts = []
+    for title, (x, y, _, _, left, top) in placed.items():
+        want_x, want_y = REQUESTED[title]
+        check(want_x <= x <= want_x + left and want_y <= y <= want_y + top,
+              f"{title} at ({x},{y}), asked ({want_x},{want_y}) with decorations ({left},{top})")
+        texts.append(f"({x},{y})")
+    return " ".join(texts) + " as asked, apart", placed
+
+
+def drive(cell, conn, demo, frames):
+    """Pointer twice into frame1, a click, the A key, then Escape."""
+    frame1 = frames["frame1"]
+    drive_input = SyntheticInput(conn) if cell.synthetic_input else RealInput(conn)
+    drive_input.move(frame1, 60, 80)
+    demo.wait_for("Frame1: Moved!")
+    drive_input.move(frame1, 100, 100)
+    demo.wait_for("Frame1: Moved!", 2)
+    drive_input.click(frame1, 1)
+    demo.wait_for("Frame1: A mouse button happened!", 2)
+    drive_input.key(frame1, "a")
+    demo.wait_for("Frame1: Key 97 pressed")
+    drive_input.key(frame1, "Escape")
+    status = demo.exit_status()
+    expected = ["Frame1: Moved!"] * 2 + ["Frame1: A mouse button happened!"] * 2 + [
+        "Frame1: Key 97 pressed", "Frame1: Key 65307 pressed"]
+    check(demo.events() == expected, f"one line per input: {demo.events()}")
+    check(status == 0, f"Escape ended the demo with status {status}")
+    kind = "synthetic (XSendEvent)" if cell.synthetic_input else "XTest"
+    return f"{kind}: 2 moves, click, key: 1 line each; Escape: status 0"
+
+
+def close_request(conn, demo, frames):
+    frame2 = frames["frame2"]
+    root = conn.screen().root
+    if supports(conn, "_NET_CLOSE_WINDOW"):
+        how = "_NET_CLOSE_WINDOW"
+        message = xevent.ClientMessage(window=frame2, client_type=conn.intern_atom("_NET_CLOSE_WINDOW"),
+                                       data=(32, [X.CurrentTime, 2, 0, 0, 0]))
+        root.send_event(message, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+    else:
+        how = "WM_DELETE_WINDOW (no EWMH close)"
+        message = xevent.ClientMessage(window=frame2, client_type=conn.intern_atom("WM_PROTOCOLS"),
+                                       data=(32, [conn.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
+        frame2.send_event(message)
+    conn.sync()
+    status = demo.exit_status()
+    check(demo.events() == ["Frame2: Close pressed"], f"close request: {demo.events()}")
+    check(status == 0, f"the close request ended the demo with status {status}")
+    return f"close via {how}: status 0"
+
+
+def run_cell(cell, binary):
+    work = tempfile.mkdtemp(prefix=f"quarn-compat-{cell.name}-")
+    processes = Processes(work)
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    conn = None
+    try:
+        display = start_server(cell, processes, env)
+        env["DISPLAY"] = display
+        conn = connect(display)
+        if cell.wm:
+            processes.start(list(cell.wm), env, log="wm.log")
+            wait_until(lambda: window_manager_ready(conn), 30, f"{cell.wm[0]} managing the screen")
+            time.sleep(0.5)  # managers finish their own set-up after taking the screen
+        # Park the pointer away from where the frames appear.
+        if not cell.synthetic_input:
+            xtest.fake_input(conn, X.MotionNotify, x=5, y=SCREEN[1] - 5)
+            conn.sync()
+        demo_env = dict(env, **cell.env)
+
+        if cell.gl_error:
+            demo = Demo(binary, demo_env, processes)
+            status = demo.exit_status()
+            errors = [l for l in demo.lines if l.startswith("Quarn: ")]
+            check(status == 1, f"status {status}, expected 1")
+            check(errors and errors[-1].startswith(cell.gl_error), f"library error line: {errors}")
+            check(not any("X Error" in l or "X connection" in l for l in demo.errors),
+                  f"X error text: {demo.errors}")
+            return ["PASS", f'clean error: "{errors[-1]}", status 1, no X error text']
+
+        demo, frames = start_demo(binary, demo_env, processes, conn)
+        where, placed = check_positions(cell, conn, frames)
+        located = {title: (window, placed[title]) for title, window in frames.items()}
+        pictures = check_pictures(conn, located, root_capture=not cell.synthetic_input)
+        driven = drive(cell, conn, demo, frames)
+        demo, frames = start_demo(binary, demo_env, processes, conn)
+        closed = close_request(conn, demo, frames)
+        return ["PASS", f"positions: {where}", f"pictures: {pictures}", f"input: {driven}", closed]
+    except Failed as failure:
+        return ["FAIL", str(failure), f"logs in {work}"]
+    except (xerror.XError, xerror.ConnectionClosedError, OSError) as failure:
+        return ["FAIL", f"{type(failure).__name__}: {failure}", f"logs in {work}"]
+    finally:
+        if conn:
+            conn.close()
+        processes.stop_all()
+
+
+def main():
+    args = sys.argv[1:]
+    binary = os.path.abspath(args.pop(0))
+    if args == ["--list"]:
+        print(" ".join(cell.name for cell in CELLS))
+        return 0
+    wanted = [cell for cell in CELLS if not args or cell.name in args]
+    unknown = set(args) - {cell.name for cell in CELLS}
+    if unknown:
+        print(f"unknown cells: {' '.join(sorted(unknown))}; known: {' '.join(c.name for c in CELLS)}")
+        return 2
+    failed = 0
+    for cell in wanted:
+        started = time.monotonic()
+        result = run_cell(cell, binary)
+        failed += result[0] != "PASS"
+        driver = cell.env and " ".join(f"{k}={v}" for k, v in cell.env.items()) or "llvmpipe"
+        wm = "weston's" if cell.server == "xwayland" else (cell.wm[0] if cell.wm else "none")
+        wm = "mutter" if cell.wm and "mutter" in cell.wm else wm
+        print(f"{result[0]} {cell.name} [server {cell.server}, wm {wm}, GL {driver}] "
+              f"({time.monotonic() - started:.1f} s)")
+        for detail in result[1:]:
+            print(f"    {detail}")
+        sys.stdout.flush()
+    print(f"compat: {len(wanted) - failed} of {len(wanted)} cells passed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
