@@ -3,15 +3,20 @@
 #include "test_twowindows/scene.h"
 
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <sys/resource.h>
 #include <valgrind/callgrind.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <thread>
 
 // Counting allocator: every allocation of the process, Xlib's and the
 // contenders' included, goes through these (operator new calls malloc).
@@ -202,6 +207,103 @@ int run_draw(int argc, char** argv, const char* contender, double started, const
     std::printf("draw %s iterations=%d seconds=%.6f startup=%.6f bind=%.6f scene=%.6f present=%.6f peak_kib=%ld\n",
                 contender, iterations, seconds, first_done - started, phase[0], phase[1], phase[2],
                 peak_resident_kib());
+    return 0;
+}
+
+}  // namespace bench
+
+namespace bench {
+
+namespace {
+
+double cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double percentile(std::vector<double> values, double share) {
+    std::sort(values.begin(), values.end());
+    const auto at = static_cast<std::size_t>(std::lround(share * static_cast<double>(values.size() - 1)));
+    return values[at];
+}
+
+// A second client on a thread of its own: it gives `window` the focus, then
+// presses the A key `count` times at random intervals, each time waiting until
+// the loop has seen the press before it releases the key.
+class KeyInjector {
+public:
+    KeyInjector(Window window, const std::atomic<long>& keys)
+        : display_(XOpenDisplay(nullptr)), window_(window), keys_(keys) {
+        while (true) {
+            XWindowAttributes attributes{};
+            XGetWindowAttributes(display_, window_, &attributes);
+            if (attributes.map_state == IsViewable) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        XSetInputFocus(display_, window_, RevertToPointerRoot, CurrentTime);
+        XSync(display_, False);
+    }
+    ~KeyInjector() { XCloseDisplay(display_); }
+
+    void run(int count) {
+        std::mt19937 random(7);
+        const KeyCode key = XKeysymToKeycode(display_, XK_a);
+        for (int i = 0; i < count; ++i) {
+            std::this_thread::sleep_for(std::chrono::microseconds(5000 + random() % 10000));
+            const long before = keys_;
+            sent = seconds_now();
+            XTestFakeKeyEvent(display_, key, True, CurrentTime);
+            XFlush(display_);
+            while (keys_ == before) std::this_thread::yield();
+            XTestFakeKeyEvent(display_, key, False, CurrentTime);
+            XFlush(display_);
+        }
+    }
+
+    std::atomic<double> sent{0};
+
+private:
+    Display* display_;
+    Window window_;
+    const std::atomic<long>& keys_;
+};
+
+}  // namespace
+
+int run_wait(int argc, char** argv, const char* contender, Window window, const std::atomic<long>& keys,
+             const std::function<double(int timeout_ms)>& wait, const std::function<void()>& spin) {
+    const std::string mode = argc > 1 ? argv[1] : "idle";
+    if (mode == "wake") {
+        constexpr int kKeys = 200;
+        KeyInjector injector(window, keys);
+        std::thread typist([&] { injector.run(kKeys); });
+        std::vector<double> latencies;
+        while (static_cast<long>(latencies.size()) < kKeys) {
+            const long before = keys;
+            const double woke = wait(1000);
+            if (keys != before) latencies.push_back((woke - injector.sent) * 1e6);
+        }
+        typist.join();
+        std::printf("wait %s mode=wake keys=%zu median_us=%.1f p99_us=%.1f\n", contender, latencies.size(),
+                    percentile(latencies, 0.5), percentile(latencies, 0.99));
+        return 0;
+    }
+    constexpr double kSeconds = 10;
+    long rounds = 0;
+    const double cpu_start = cpu_seconds(), start = seconds_now();
+    for (double now = start; now - start < kSeconds; now = seconds_now(), ++rounds) {
+        if (mode == "spin" && spin)
+            spin();
+        else
+            wait(static_cast<int>((kSeconds - (now - start)) * 1000) + 1);
+    }
+    const double wall = seconds_now() - start, cpu = cpu_seconds() - cpu_start;
+    std::printf("wait %s mode=%s seconds=%.3f cpu=%.4f share=%.5f rounds=%ld\n", contender, mode.c_str(), wall, cpu,
+                cpu / wall, rounds);
     return 0;
 }
 

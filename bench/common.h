@@ -4,6 +4,7 @@
 // second connection, heap-allocation counting and the result line.
 #include <X11/Xlib.h>
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -78,5 +79,21 @@ int run_draw(int argc, char** argv, const char* contender, double started, const
 
 // Peak resident memory of the process in KiB.
 long peak_resident_kib();
+
+}  // namespace bench
+
+namespace bench {
+
+// The waiting benchmark of one contender, on its mapped 200 x 200 `window`.
+// `wait` sleeps until input arrives or `timeout_ms` pass, notes when it woke
+// (seconds_now) and returns that, then delivers what came, counting key
+// presses into `keys`. argv[1]:
+//   idle   10 s of the idle loop with no input: CPU time used, wake-ups;
+//   wake   200 key presses injected (XTest) at random intervals: microseconds
+//          from each injection to `wait` returning with it;
+//   spin   (when `spin` is given) 10 s of a loop that only polls: CPU time.
+// Prints one result line.
+int run_wait(int argc, char** argv, const char* contender, Window window, const std::atomic<long>& keys,
+             const std::function<double(int timeout_ms)>& wait, const std::function<void()>& spin = {});
 
 }  // namespace bench

@@ -101,8 +101,8 @@ GLXFBConfig compatible_config(const GLXFBConfig* matches, int match_count, Visua
 // the process; it is trapped for this call alone. Null when the driver refused.
 GLXContext create_versioned_context(Display* display, GLXFBConfig config, const int* attributes) {
     GLXContext context = nullptr;
-    const int error = _quarn_trap_x_errors(
-        [&] { context = glXCreateContextAttribsARB(display, config, nullptr, True, attributes); });
+    const int error =
+        _quarn_trap_x_errors([&] { context = glXCreateContextAttribsARB(display, config, nullptr, True, attributes); });
     // An indirect context can exist on the client while the server refused it.
     if (error != Success && context) {
         _quarn_trap_x_errors([&] { glXDestroyContext(display, context); });

@@ -218,8 +218,8 @@ TEST_F(DemoTest, FramesOpenWhereTheDemoPutsThem) {
         int format = 0;
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
-        XGetWindowProperty(client.display(), window, XInternAtom(client.display(), "_NET_FRAME_EXTENTS", False), 0,
-                           4, False, XA_CARDINAL, &type, &format, &count, &after, &data);
+        XGetWindowProperty(client.display(), window, XInternAtom(client.display(), "_NET_FRAME_EXTENTS", False), 0, 4,
+                           False, XA_CARDINAL, &type, &format, &count, &after, &data);
         ASSERT_EQ(count, 4u) << "openbox sets the frame extents";
         const long* extents = reinterpret_cast<const long*>(data);  // left, right, top, bottom
         const long left = extents[0], top = extents[2];

@@ -9,11 +9,11 @@
 #include "quarn/init.h"
 #include "quarn/input/events/helpers.h"
 #include "quarn/input/state.h"
+#include "quarn/testing/testing.h"
 #include "tests/support/capture.h"
 #include "tests/support/fixture.h"
 #include "tests/support/recording_frame.h"
 #include "tests/support/x_client.h"
-#include "quarn/testing/testing.h"
 
 // Counts the library's XPending calls (this binary links with --wrap=XPending).
 static int xpending_calls = 0;

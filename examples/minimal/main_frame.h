@@ -13,8 +13,7 @@
 class MainFrame : public Quarn::Frame::FrameBase {
 public:
     MainFrame()
-        : FrameBase(nullptr, Quarn::Flags::Style::BORDER | Quarn::Flags::Style::TITLEBAR,
-                    Quarn::Flags::Button::CLOSE) {
+        : FrameBase(nullptr, Quarn::Flags::Style::BORDER | Quarn::Flags::Style::TITLEBAR, Quarn::Flags::Button::CLOSE) {
         set_size(320, 240);
         set_title("minimal");
         set_show(true, 0);

@@ -23,7 +23,9 @@ std::ostream& operator<<(std::ostream& out, const Rgba& pixel) {
 }
 
 Image::Image(int width, int height, Rgba fill)
-    : width_(width), height_(height), pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), fill) {
+    : width_(width),
+      height_(height),
+      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), fill) {
     if (width < 0 || height < 0) throw std::invalid_argument("Quarn::Testing::Image: negative size");
 }
 
@@ -114,9 +116,9 @@ int difference(const Rgba& x, const Rgba& y) {
 
 // NAME.png -> NAME.<suffix>.png, beside it.
 std::string sibling(const std::string& png_path, const char* suffix) {
-    const std::string stem =
-        png_path.size() > 4 && png_path.compare(png_path.size() - 4, 4, ".png") == 0 ? png_path.substr(0, png_path.size() - 4)
-                                                                                     : png_path;
+    const std::string stem = png_path.size() > 4 && png_path.compare(png_path.size() - 4, 4, ".png") == 0
+                                 ? png_path.substr(0, png_path.size() - 4)
+                                 : png_path;
     return stem + "." + suffix + ".png";
 }
 

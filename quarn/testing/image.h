@@ -14,7 +14,10 @@ namespace Testing {
 
 /// One pixel: red, green, blue and alpha, 0 to 255 each.
 struct Rgba {
-    std::uint8_t r = 0, g = 0, b = 0, a = 255;
+    std::uint8_t r = 0;    ///< Red.
+    std::uint8_t g = 0;    ///< Green.
+    std::uint8_t b = 0;    ///< Blue.
+    std::uint8_t a = 255;  ///< Alpha: 255 is opaque, as every captured pixel.
 };
 inline bool operator==(const Rgba& x, const Rgba& y) { return x.r == y.r && x.g == y.g && x.b == y.b && x.a == y.a; }
 inline bool operator!=(const Rgba& x, const Rgba& y) { return !(x == y); }
@@ -29,11 +32,12 @@ public:
     /// A `width` x `height` image, every pixel `fill`.
     Image(int width, int height, Rgba fill = Rgba());
 
-    int width() const { return width_; }
-    int height() const { return height_; }
+    int width() const { return width_; }    ///< Width in pixels.
+    int height() const { return height_; }  ///< Height in pixels.
     /// The pixel at column `x`, row `y` (row 0 at the top); throws
     /// std::out_of_range outside the image.
     Rgba pixel(int x, int y) const;
+    /// Changes one pixel; throws std::out_of_range outside the image.
     void set_pixel(int x, int y, Rgba pixel);
 
     /// Writes the image as an 8-bit RGBA PNG; throws std::runtime_error on failure.

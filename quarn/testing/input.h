@@ -31,7 +31,9 @@ public:
 
     /// Presses and releases the key of `keysym` (XK_a, XK_Escape) in `frame`.
     void key(const Frame::FrameBase& frame, KeySym keysym);
+    /// Presses the key of `keysym` in `frame` and keeps it held.
     void press_key(const Frame::FrameBase& frame, KeySym keysym);
+    /// Releases the key of `keysym` while `frame` has the focus.
     void release_key(const Frame::FrameBase& frame, KeySym keysym);
 
     /// Moves the pointer to (x, y) in `frame`'s window (a motion event even
@@ -40,7 +42,9 @@ public:
     /// Moves the pointer to (x, y) in `frame`, unless it is there already, and
     /// presses and releases `button` (1 left, 2 middle, 3 right, 4 and 5 the wheel).
     void click(const Frame::FrameBase& frame, int x, int y, unsigned int button = Button1);
+    /// click's first half: the pointer to (x, y) in `frame`, then `button` pressed and held.
     void press_button(const Frame::FrameBase& frame, int x, int y, unsigned int button = Button1);
+    /// The pointer to (x, y) in `frame` (a drag, when it moved), then `button` released.
     void release_button(const Frame::FrameBase& frame, int x, int y, unsigned int button = Button1);
 
     /// Asks `frame` to close: the WM_DELETE_WINDOW message a window manager

@@ -3,12 +3,12 @@
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
@@ -23,6 +23,7 @@ namespace {
 pid_t spawn(const std::vector<std::string>& argv, int keep_fd = -1) {
     // Built before fork: the child of a threaded process must not allocate.
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     const pid_t pid = fork();
@@ -67,8 +68,8 @@ bool window_manager_running(Display* display) {
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, AnyPropertyType, &type, &format,
-                       &count, &after, &data);
+    XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, AnyPropertyType, &type, &format, &count,
+                       &after, &data);
     if (data) XFree(data);
     return count == 1;
 }
@@ -110,9 +111,9 @@ void Server::start_xvfb(const ServerOptions& options) {
     // -noreset: without it the server resets whenever its last client leaves,
     // refusing whoever connects meanwhile.
     try {
-        xvfb_ = spawn({"Xvfb", "-displayfd", std::to_string(child_fd), "-screen", "0", screen, "-nolisten", "tcp",
-                       "-noreset"},
-                      child_fd);
+        xvfb_ = spawn(
+            {"Xvfb", "-displayfd", std::to_string(child_fd), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
+            child_fd);
     } catch (...) {
         close(child_fd);
         close(ready[0]);

@@ -26,7 +26,9 @@ struct ServerOptions {
 /// Throws std::runtime_error when Xvfb or openbox cannot be started.
 class Server {
 public:
+    /// Xvfb with a 1280 x 1024 screen, no window manager.
     Server();
+    /// Xvfb with the screen and window manager of `options`.
     explicit Server(const ServerOptions& options);
     ~Server();
     Server(const Server&) = delete;

@@ -424,12 +424,20 @@ def close_request(conn, demo, frames):
     return f"close via {how}: status 0"
 
 
+def time_out(signal_number, frame):
+    raise Failed("the cell took over a minute (a server grabbed by its window manager blocks every client)")
+
+
 def run_cell(cell, binary):
     work = tempfile.mkdtemp(prefix=f"quarn-compat-{cell.name}-")
     processes = Processes(work)
     env = dict(os.environ)
     env.pop("DISPLAY", None)
     conn = None
+    # A window manager that waits for the user (twm placing a window by
+    # hand) grabs the server, and every request of this script would block.
+    signal.signal(signal.SIGALRM, time_out)
+    signal.alarm(60)
     try:
         display = start_server(cell, processes, env)
         env["DISPLAY"] = display
@@ -467,9 +475,13 @@ def run_cell(cell, binary):
     except (xerror.XError, xerror.ConnectionClosedError, OSError) as failure:
         return ["FAIL", f"{type(failure).__name__}: {failure}", f"logs in {work}"]
     finally:
-        if conn:
-            conn.close()
+        signal.alarm(0)
         processes.stop_all()
+        if conn:
+            try:
+                conn.close()
+            except xerror.ConnectionClosedError:
+                pass  # the server went first
 
 
 def main():
