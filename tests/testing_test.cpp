@@ -56,6 +56,7 @@ TEST(Images, PngFilesKeepEveryPixel) {
     EXPECT_THROW(loaded.pixel(3, 0), std::out_of_range);
     EXPECT_THROW(loaded.pixel(0, -1), std::out_of_range);
     EXPECT_THROW(Image::load_png(scratch / "missing.png"), std::runtime_error);
+    EXPECT_THROW(Image(-1, 4), std::invalid_argument);
 }
 
 TEST(Images, CompareCountsPixelsBeyondTheToleranceAndShowsThem) {

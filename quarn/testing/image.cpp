@@ -22,12 +22,16 @@ std::ostream& operator<<(std::ostream& out, const Rgba& pixel) {
                << ")";
 }
 
-Image::Image(int width, int height, Rgba fill)
-    : width_(width),
-      height_(height),
-      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), fill) {
+namespace {
+
+std::size_t area(int width, int height) {
     if (width < 0 || height < 0) throw std::invalid_argument("Quarn::Testing::Image: negative size");
+    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
 }
+
+}  // namespace
+
+Image::Image(int width, int height, Rgba fill) : width_(width), height_(height), pixels_(area(width, height), fill) {}
 
 std::size_t Image::index(int x, int y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_)
