@@ -73,6 +73,7 @@ protected:
     Quarn::Testing::Input input;
     std::unique_ptr<quarn_test::XClient> client;
     std::vector<Call> log;
+    std::vector<Call> right_log;  // a second frame's, where a test has one
 };
 
 TEST_F(Pump, NothingPendingMeansOneXPendingAndNoCallback) {
@@ -237,9 +238,7 @@ TEST_F(Pump, QueuedEventsOfADestroyedFrameAreDropped) {
 }
 
 TEST_F(Pump, TwoFramesKeepSeparateStates) {
-    RecordingFrame left(log);
-    std::vector<Call> right_log;
-    RecordingFrame right(right_log);
+    RecordingFrame left(log), right(right_log);
     show(left);
     show(right, 300);
     input.press_button(left, 40, 40);
@@ -256,9 +255,7 @@ TEST_F(Pump, TwoFramesKeepSeparateStates) {
 }
 
 TEST_F(Pump, LosingTheFocusReleasesHeldKeysThenButtons) {
-    RecordingFrame left(log);
-    std::vector<Call> right_log;
-    RecordingFrame right(right_log);
+    RecordingFrame left(log), right(right_log);
     show(left);
     show(right, 300);
     input.press_key(left, XK_w);

@@ -58,28 +58,30 @@ void Input::key(const Frame::FrameBase& frame, KeySym keysym) {
 void Input::press_key(const Frame::FrameBase& frame, KeySym keysym) { fake_key(frame, keysym, true); }
 void Input::release_key(const Frame::FrameBase& frame, KeySym keysym) { fake_key(frame, keysym, false); }
 
-void Input::move(const Frame::FrameBase& frame, int x, int y) { point(frame, x, y, true); }
-
-// XTest reports a motion even to the point the pointer is at already, so
-// buttons move the pointer only when it is elsewhere.
-void Input::point(const Frame::FrameBase& frame, int x, int y, bool always) {
-    const Window window = shown(frame);
-    const Window root = DefaultRootWindow(display_);
+XPoint Input::on_screen(const Frame::FrameBase& frame, int x, int y) {
     int root_x = 0, root_y = 0;
     Window child = None;
-    XTranslateCoordinates(display_, window, root, x, y, &root_x, &root_y, &child);
-    if (!always) {
-        int pointer_x = 0, pointer_y = 0, window_x = 0, window_y = 0;
-        unsigned int modifiers = 0;
-        XQueryPointer(display_, root, &child, &child, &pointer_x, &pointer_y, &window_x, &window_y, &modifiers);
-        if (pointer_x == root_x && pointer_y == root_y) return;
-    }
-    XTestFakeMotionEvent(display_, DefaultScreen(display_), root_x, root_y, CurrentTime);
+    XTranslateCoordinates(display_, shown(frame), DefaultRootWindow(display_), x, y, &root_x, &root_y, &child);
+    return XPoint{static_cast<short>(root_x), static_cast<short>(root_y)};
+}
+
+void Input::fake_motion(XPoint to) {
+    XTestFakeMotionEvent(display_, DefaultScreen(display_), to.x, to.y, CurrentTime);
     XSync(display_, False);
 }
 
+void Input::move(const Frame::FrameBase& frame, int x, int y) { fake_motion(on_screen(frame, x, y)); }
+
 void Input::fake_button(const Frame::FrameBase& frame, int x, int y, unsigned int button, bool press) {
-    point(frame, x, y, false);
+    // XTest reports a motion even to the point the pointer is at already, so
+    // the pointer moves only when it is elsewhere.
+    const XPoint to = on_screen(frame, x, y);
+    Window root = None, child = None;
+    int pointer_x = 0, pointer_y = 0, window_x = 0, window_y = 0;
+    unsigned int modifiers = 0;
+    XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &pointer_x, &pointer_y, &window_x, &window_y,
+                  &modifiers);
+    if (pointer_x != to.x || pointer_y != to.y) fake_motion(to);
     XTestFakeButtonEvent(display_, button, press, CurrentTime);
     XSync(display_, False);
 }

@@ -57,7 +57,8 @@ public:
 private:
     Window shown(const Frame::FrameBase& frame);
     void focus(const Frame::FrameBase& frame);
-    void point(const Frame::FrameBase& frame, int x, int y, bool always);
+    XPoint on_screen(const Frame::FrameBase& frame, int x, int y);
+    void fake_motion(XPoint to);
     void fake_key(const Frame::FrameBase& frame, KeySym keysym, bool press);
     void fake_button(const Frame::FrameBase& frame, int x, int y, unsigned int button, bool press);
 

@@ -17,7 +17,6 @@ Prints a row per cell and exits 1 if any cell failed.
 """
 import os
 import select
-import shutil
 import signal
 import subprocess
 import sys
