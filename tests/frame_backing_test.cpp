@@ -68,14 +68,21 @@ TEST_F(FrameBacking, NewWindowIsUnmappedTitledAndAsksToBeClosed) {
     delete backing;
 }
 
-TEST_F(FrameBacking, SelectsKeyButtonMotionExposureAndFocusOnTheLibraryConnection) {
+// Key, button, motion, exposure, focus, crossings and the keymap state after them.
+constexpr long kFrameEventMask = 0x20C07F;
+
+TEST_F(FrameBacking, SelectsKeyButtonMotionExposureFocusCrossingAndKeymapOnTheLibraryConnection) {
+    static_assert(kFrameEventMask == (KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                                      PointerMotionMask | ExposureMask | FocusChangeMask | EnterWindowMask |
+                                      LeaveWindowMask | KeymapStateMask),
+                  "the masks by name");
     quarn_test::XClient client;
     auto* backing = make(Style::BORDER | Style::TITLEBAR, Button::CLOSE);
     XWindowAttributes own{};
     XGetWindowAttributes(Quarn::_quarn_display, backing->window, &own);
-    EXPECT_EQ(own.your_event_mask, 0x20804F);
+    EXPECT_EQ(own.your_event_mask, kFrameEventMask);
     EXPECT_EQ(client.attributes(backing->window).your_event_mask, 0);
-    EXPECT_EQ(client.attributes(backing->window).all_event_masks, 0x20804F);
+    EXPECT_EQ(client.attributes(backing->window).all_event_masks, kFrameEventMask);
     delete backing;
 }
 

@@ -50,18 +50,15 @@ bool position_fits(int x, int y) { return x >= -32768 && x <= 32767 && y >= -327
 // ICCCM window managers may ignore a top-level window's own geometry unless
 // WM_NORMAL_HINTS says the user (US*) or program (P*) chose it; twm even waits
 // for the user to place such a window. `change` edits the hints already there,
-// so hints set by others are kept.
+// so hints set by others are kept. XSizeHints is a plain record: the stack
+// holds it, and the setters allocate nothing.
 template <typename Change>
 void merge_normal_hints(Window window, Change change) {
-    struct SizeHintsDeleter {
-        void operator()(XSizeHints* hints) const { XFree(hints); }
-    };
-    const std::unique_ptr<XSizeHints, SizeHintsDeleter> hints(XAllocSizeHints());
-    if (!hints) return;
+    XSizeHints hints{};
     long supplied = 0;
-    if (!XGetWMNormalHints(_quarn_display, window, hints.get(), &supplied)) hints->flags = 0;
-    change(*hints);
-    XSetWMNormalHints(_quarn_display, window, hints.get());
+    if (!XGetWMNormalHints(_quarn_display, window, &hints, &supplied)) hints.flags = 0;
+    change(hints);
+    XSetWMNormalHints(_quarn_display, window, &hints);
 }
 
 }  // namespace
@@ -90,10 +87,12 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
                            &window_attributes);
 
     XStoreName(_quarn_display, window, "[default title]");
-    // Focus changes let the pump release what a frame holds when it loses the keyboard.
+    // Focus changes, the keyboard's state after them (KeymapNotify) and
+    // crossings let the pump release what a frame holds when the real release
+    // will not reach it.
     XSelectInput(_quarn_display, window,
                  KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                     ExposureMask | FocusChangeMask);
+                     ExposureMask | FocusChangeMask | KeymapStateMask | EnterWindowMask | LeaveWindowMask);
 
     // only_if_exists False: on a server where no client has made the atom yet
     // (a bare Xvfb, a session before its window manager) True yields None, and

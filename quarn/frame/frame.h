@@ -44,8 +44,8 @@ class FrameBase;
 /// The X window behind a frame (or the context's hidden host window): an
 /// unmapped window with a double-buffered GLX visual (24-bit depth, 8-bit
 /// stencil) and a colormap of its own, titled "[default title]", selecting
-/// key, button, motion and exposure events, with the WM_DELETE_WINDOW close
-/// protocol. The style and button flags only produce warnings on Linux.
+/// key, button, motion and exposure events, focus changes, crossings and the
+/// keymap state, with the WM_DELETE_WINDOW close protocol. The style and button flags only produce warnings on Linux.
 class _quarn_FrameBacking {
 public:
     /// Warns about contradictory flags, then creates the window at `position`

@@ -12,6 +12,7 @@ namespace Events {
 void _quarn_issue_keydown(Frame::FrameBase* frame, int code);
 void _quarn_issue_keyup(Frame::FrameBase* frame, int code);
 void _quarn_issue_focusout(Frame::FrameBase* frame);
+void _quarn_issue_keymap(Frame::FrameBase* frame, const char (&down)[32]);
 }  // namespace Events
 
 /// What the user is doing with mouse and keyboard in one frame's window. The
@@ -43,6 +44,7 @@ private:
     friend void Events::_quarn_issue_keydown(Frame::FrameBase* frame, int code);
     friend void Events::_quarn_issue_keyup(Frame::FrameBase* frame, int code);
     friend void Events::_quarn_issue_focusout(Frame::FrameBase* frame);
+    friend void Events::_quarn_issue_keymap(Frame::FrameBase* frame, const char (&down)[32]);
 
     std::map<int, bool> _quarn_keys;
 };

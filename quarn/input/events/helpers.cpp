@@ -8,6 +8,7 @@
 #include "quarn/frame/helpers.h"
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
+#include "quarn/input/events/releases.h"
 #include "quarn/input/state.h"
 #include "quarn/menu/helpers.h"
 
@@ -17,6 +18,7 @@ namespace Events {
 
 void handle() {
     _quarn_require_display("Cannot handle events without a display connection!");
+    _quarn_issue_owed_releases();
     XEvent event;
     while (XPending(_quarn_display)) {
         XNextEvent(_quarn_display, &event);
@@ -95,6 +97,41 @@ bool focus_leaves(const XFocusChangeEvent& out) {
     return !(next.type == FocusIn && next.xfocus.window == out.window);
 }
 
+// Whether the implicit pointer grab of a press in `window` ended early: the
+// window stopped being viewable (hidden, iconified). X reports that as an
+// ordinary LeaveNotify, like a drag out of the window, so the window is asked:
+// one round trip, only when a held button's window is left.
+bool grab_lost(const XCrossingEvent& crossing, const bool (&held)[3]) {
+    if (crossing.mode == NotifyUngrab) return true;
+    if (crossing.type != LeaveNotify || !(held[0] || held[1] || held[2])) return false;
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(_quarn_display, crossing.window, &attributes) && attributes.map_state != IsViewable;
+}
+
+// Releases the buttons `frame` holds whose release can no longer reach it:
+// those `event` shows up, or all of them when the press's grab was lost.
+// Forged events (send_event) say nothing about the pointer. Returns whether
+// it released any.
+bool release_lost_buttons(Frame::FrameBase* frame, const XEvent& event) {
+    if (event.xany.send_event) return false;
+    switch (event.type) {
+        case KeyPress:
+        case KeyRelease: return _quarn_issue_lost_buttons(frame, event.xkey.state, false);
+        case ButtonPress:
+        case ButtonRelease: return _quarn_issue_lost_buttons(frame, event.xbutton.state, false);
+        case MotionNotify: return _quarn_issue_lost_buttons(frame, event.xmotion.state, false);
+        case EnterNotify:
+        case LeaveNotify:
+            return _quarn_issue_lost_buttons(frame, event.xcrossing.state,
+                                             grab_lost(event.xcrossing, frame->input_state->mouse_buttons));
+        default: return false;
+    }
+}
+
+// KeymapNotify carries no window (Xlib sets None): it follows the FocusIn or
+// EnterNotify of the window it belongs to.
+Window keymap_window = None;
+
 }  // namespace
 
 void _quarn_handle(XEvent& event) {
@@ -110,13 +147,28 @@ void _quarn_handle(XEvent& event) {
         std::printf("ConfigureNotify! (resize: %dx%d)\n", event.xconfigure.width, event.xconfigure.height);
         return;
     }
+    if (event.type == FocusIn || event.type == EnterNotify) keymap_window = event.xany.window;
+    if (event.type == KeymapNotify) {
+        Frame::FrameBase* const owner = lookup(keymap_window);
+        if (owner && !event.xany.send_event) _quarn_issue_keymap(owner, event.xkeymap.key_vector);
+        return;
+    }
     if (!frame) return;
 
+    // A button whose release can no longer reach the frame is released first;
+    // its callbacks may have destroyed the frame.
+    if (release_lost_buttons(frame, event) && !lookup(event.xany.window)) return;
     switch (event.type) {
         case KeyPress: _quarn_issue_keydown(frame, key_symbol(event)); break;
         case KeyRelease: _quarn_issue_keyup(frame, key_symbol(event)); break;
-        case ButtonPress: issue_button_press(frame, event.xbutton.button); break;
-        case ButtonRelease: issue_button_release(frame, event.xbutton.button); break;
+        case ButtonPress:
+            if (_quarn_button_is_new(event.xany.window, event.xbutton.button, true))
+                issue_button_press(frame, event.xbutton.button);
+            break;
+        case ButtonRelease:
+            if (_quarn_button_is_new(event.xany.window, event.xbutton.button, false))
+                issue_button_release(frame, event.xbutton.button);
+            break;
         case MotionNotify: _quarn_issue_mousemove(frame, event.xmotion.x, event.xmotion.y); break;
         // Any client message counts as the close request; WM_DELETE_WINDOW is
         // the only protocol the window registers.
@@ -143,16 +195,6 @@ void _quarn_issue_keyup(Frame::FrameBase* frame, int code) {
 void _quarn_issue_close(Frame::FrameBase* frame) {
     EventFrameClose event;
     event._quarn_handle(frame);
-}
-
-void _quarn_issue_focusout(Frame::FrameBase* frame) {
-    State& state = *frame->input_state;
-    // _quarn_issue_keyup only overwrites existing entries, so the iteration stays valid.
-    for (const auto& [code, held] : state._quarn_keys)
-        if (held) _quarn_issue_keyup(frame, code);
-    if (state.mouse_buttons[0]) _quarn_issue_mouselup(frame);
-    if (state.mouse_buttons[1]) _quarn_issue_mousemup(frame);
-    if (state.mouse_buttons[2]) _quarn_issue_mouserup(frame);
 }
 
 void _quarn_issue_menuclick(Frame::FrameBase* frame, int which_menu) {

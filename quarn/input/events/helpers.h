@@ -35,15 +35,11 @@ bool wait(int timeout_ms);
 void _quarn_handle(XEvent& event);
 
 // The issue functions: each updates `frame`'s input state, then builds its
-// event on the stack and dispatches it. The X pump calls the key, button, move,
-// close and focus ones; scroll, resize and menu clicks have no X source on Linux.
+// event on the stack and dispatches it. The X pump calls the key, button, move
+// and close ones; scroll, resize and menu clicks have no X source on Linux.
 void _quarn_issue_keydown(Frame::FrameBase* frame, int code);
 void _quarn_issue_keyup(Frame::FrameBase* frame, int code);
 void _quarn_issue_close(Frame::FrameBase* frame);
-/// Delivers EventKeyUp for every key `frame` holds, then the button-up events
-/// of its held buttons (left, middle, right): the frame lost the keyboard focus
-/// and will not see those releases.
-void _quarn_issue_focusout(Frame::FrameBase* frame);
 void _quarn_issue_menuclick(Frame::FrameBase* frame, int which_menu);
 void _quarn_issue_resize(Frame::FrameBase* frame, int w, int h, bool minimized, bool maximized);
 void _quarn_issue_mousemove(Frame::FrameBase* frame, int x, int y);

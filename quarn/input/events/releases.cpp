@@ -1,0 +1,133 @@
+#include "quarn/input/events/releases.h"
+
+#include <algorithm>
+#include <deque>
+#include <vector>
+
+#include "quarn/frame/frame.h"
+#include "quarn/frame/helpers.h"
+#include "quarn/init.h"
+#include "quarn/input/events/events.h"
+#include "quarn/input/state.h"
+
+namespace Quarn {
+namespace Input {
+namespace Events {
+
+namespace {
+
+// A release already marked in its frame's state and not yet delivered. The
+// window, not the frame, is kept: a callback may destroy the frame meanwhile.
+struct Release {
+    Window window;
+    int key;     // for keys
+    int button;  // 0 left, 1 middle, 2 right; -1 for keys
+};
+
+std::deque<Release> owed;
+
+// Buttons released early because their grab was lost, whose real release may
+// still come (empty nearly always). An entry of a destroyed frame is harmless:
+// Xlib does not reuse a connection's window ids.
+std::vector<Release> released_early;
+
+const unsigned int kButtonMasks[3] = {Button1Mask, Button2Mask, Button3Mask};
+
+void deliver(Frame::FrameBase* frame, const Release& release) {
+    switch (release.button) {
+        case 0: {
+            EventMouseButtonLeftUp event;
+            event._quarn_handle(frame);
+            break;
+        }
+        case 1: {
+            EventMouseButtonMiddleUp event;
+            event._quarn_handle(frame);
+            break;
+        }
+        case 2: {
+            EventMouseButtonRightUp event;
+            event._quarn_handle(frame);
+            break;
+        }
+        default: {
+            EventKeyUp event(static_cast<unsigned int>(release.key));
+            event._quarn_handle(frame);
+            break;
+        }
+    }
+}
+
+// The key symbol the pump gives the key code `code` (index 0, as XLookupKeysym).
+int key_symbol(KeyCode code) {
+    XKeyEvent key{};
+    key.display = _quarn_display;
+    key.keycode = code;
+    return static_cast<int>(XLookupKeysym(&key, 0));
+}
+
+bool any_key_down(const char (&down)[32], int symbol) {
+    for (int code = 8; code < 256; ++code)
+        if ((down[code / 8] >> (code % 8)) & 1 && key_symbol(static_cast<KeyCode>(code)) == symbol) return true;
+    return false;
+}
+
+}  // namespace
+
+bool _quarn_button_is_new(Window window, unsigned int button, bool press) {
+    if (released_early.empty()) return true;
+    const int index = static_cast<int>(button) - 1;
+    const auto entry = std::find_if(released_early.begin(), released_early.end(), [&](const Release& release) {
+        return release.window == window && release.button == index;
+    });
+    if (entry == released_early.end()) return true;
+    released_early.erase(entry);
+    return press;
+}
+
+void _quarn_issue_owed_releases() {
+    while (!owed.empty()) {
+        const Release release = owed.front();
+        owed.pop_front();
+        if (!Frame::_quarn_windows) continue;
+        const auto entry = Frame::_quarn_windows->find(release.window);
+        if (entry != Frame::_quarn_windows->end()) deliver(entry->second, release);
+    }
+}
+
+void _quarn_issue_focusout(Frame::FrameBase* frame) {
+    for (auto& [code, held] : frame->input_state->_quarn_keys) {
+        if (!held) continue;
+        held = false;
+        owed.push_back({frame->_quarn_backing->window, code, -1});
+    }
+    _quarn_issue_owed_releases();
+}
+
+void _quarn_issue_keymap(Frame::FrameBase* frame, const char (&down)[32]) {
+    for (auto& [code, held] : frame->input_state->_quarn_keys) {
+        if (!held || any_key_down(down, code)) continue;
+        held = false;
+        owed.push_back({frame->_quarn_backing->window, code, -1});
+    }
+    _quarn_issue_owed_releases();
+}
+
+bool _quarn_issue_lost_buttons(Frame::FrameBase* frame, unsigned int buttons_mask, bool ungrabbed) {
+    bool* const held = frame->input_state->mouse_buttons;
+    // Cheap on every event: nothing to do unless a held button is up.
+    bool lost = false;
+    for (int button = 0; button < 3; ++button) {
+        if (!held[button] || (!ungrabbed && (buttons_mask & kButtonMasks[button]))) continue;
+        held[button] = false;
+        owed.push_back({frame->_quarn_backing->window, 0, button});
+        if (ungrabbed) released_early.push_back(owed.back());
+        lost = true;
+    }
+    if (lost) _quarn_issue_owed_releases();
+    return lost;
+}
+
+}  // namespace Events
+}  // namespace Input
+}  // namespace Quarn

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <X11/Xlib.h>
+
+namespace Quarn {
+namespace Frame {
+class FrameBase;
+}
+
+namespace Input {
+namespace Events {
+
+// Releases that X will never deliver to a frame, made up so that its input
+// state reads a key or button as held exactly while the real release can
+// still reach it. Each marks the state first and then delivers from a list of
+// its own, so a callback that throws leaves nothing reading held, and the
+// releases not yet delivered come with the next handle().
+
+/// The keyboard focus left `frame`: every key it holds is released, in
+/// key-symbol order.
+void _quarn_issue_focusout(Frame::FrameBase* frame);
+
+/// The keyboard's state after a FocusIn or EnterNotify of `frame`, from
+/// KeymapNotify: keys that `frame` holds and that are up now (released during
+/// another client's grab) are released.
+void _quarn_issue_keymap(Frame::FrameBase* frame, const char (&down)[32]);
+
+/// The buttons `frame` holds that can no longer be released in it: those not
+/// down in `buttons_mask` (an X event's state), or all of them when `ungrabbed`
+/// (the implicit pointer grab ended because the window stopped being viewable).
+/// Returns whether it released any: a callback may have destroyed `frame`.
+bool _quarn_issue_lost_buttons(Frame::FrameBase* frame, unsigned int buttons_mask, bool ungrabbed);
+
+/// Whether a real press or release of `button` (1 to 3) in `window` is to be
+/// delivered: not so for the real release of a button whose release was made
+/// up when its window stopped being viewable, and that reached the window
+/// after all (the button was still down when it was shown again).
+bool _quarn_button_is_new(Window window, unsigned int button, bool press);
+
+/// Delivers the made-up releases that a throwing callback left undelivered.
+/// Frames destroyed meanwhile are skipped.
+void _quarn_issue_owed_releases();
+
+}  // namespace Events
+}  // namespace Input
+}  // namespace Quarn
