@@ -19,6 +19,9 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuarnConfigVersion.cmake 
 install(FILES ${PROJECT_BINARY_DIR}/QuarnConfig.cmake ${PROJECT_BINARY_DIR}/QuarnConfigVersion.cmake
   DESTINATION ${QUARN_CMAKE_DIR})
 
+# The .pc files find the prefix from where they lie (lib/pkgconfig/..).
+file(RELATIVE_PATH QUARN_PC_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" QUARN_PC_PREFIX "${QUARN_PC_PREFIX}")
 configure_file(cmake/quarn.pc.in ${PROJECT_BINARY_DIR}/quarn.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/quarn.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
@@ -27,6 +30,12 @@ if(QUARN_TESTING)
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
   install(EXPORT QuarnTestingTargets NAMESPACE Quarn:: DESTINATION ${QUARN_CMAKE_DIR})
+  # Finds the shared kit beside itself, wherever the tree is installed.
+  file(RELATIVE_PATH QUARN_BIN_TO_LIB /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_LIBDIR})
+  # The shared kit finds the library beside it in turn: a run path is not
+  # followed for the dependencies of a dependency.
+  set_target_properties(quarn-test-server PROPERTIES INSTALL_RPATH "$ORIGIN/${QUARN_BIN_TO_LIB}")
+  set_target_properties(quarn_testing PROPERTIES INSTALL_RPATH "$ORIGIN")
   install(TARGETS quarn-test-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   configure_file(cmake/quarn-testing.pc.in ${PROJECT_BINARY_DIR}/quarn-testing.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/quarn-testing.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

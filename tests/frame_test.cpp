@@ -12,6 +12,14 @@
 #include "tests/support/recording_frame.h"
 #include "tests/support/x_client.h"
 
+// Counts Xlib's size-hint allocations (this binary links with --wrap=XAllocSizeHints).
+static int size_hint_allocations = 0;
+extern "C" XSizeHints* __real_XAllocSizeHints();
+extern "C" XSizeHints* __wrap_XAllocSizeHints() {
+    ++size_hint_allocations;
+    return __real_XAllocSizeHints();
+}
+
 namespace {
 
 using quarn_test::Call;
@@ -155,6 +163,7 @@ TEST_F(Frames, SizeAndPositionAreRecordedInTheNormalHintsBesideOthers) {
         return read;
     };
 
+    size_hint_allocations = 0;
     frame.set_size(200, 150);
     XSizeHints read = hints();
     EXPECT_EQ(read.flags, PMinSize | USSize | PSize);
@@ -173,6 +182,7 @@ TEST_F(Frames, SizeAndPositionAreRecordedInTheNormalHintsBesideOthers) {
     EXPECT_EQ(read.width, 200);
     EXPECT_EQ(read.min_width, 50);
     EXPECT_EQ(read.min_height, 40);
+    EXPECT_EQ(size_hint_allocations, 0);  // the setters keep the hints on the stack
 }
 
 TEST_F(Frames, SizesAndPositionsTheProtocolCannotCarryAreRefused) {

@@ -7,16 +7,67 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace Quarn {
 namespace Testing {
 
 namespace {
+
+// PR_SET_PDEATHSIG fires when the *thread* that forked a child ends, not the
+// process: a Server made in a worker thread would lose its Xvfb with that
+// thread. So every child is forked by one thread that lives as long as the
+// process.
+class Spawner {
+public:
+    // Never destroyed: its thread waits for work until the process ends.
+    static Spawner& instance() {
+        static Spawner* const spawner = new Spawner;
+        return *spawner;
+    }
+
+    // Runs `fork_child` on the spawner's thread; returns or throws what it does.
+    pid_t run(std::function<pid_t()> fork_child) {
+        std::packaged_task<pid_t()> task(std::move(fork_child));
+        std::future<pid_t> result = task.get_future();
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            tasks_.push_back(std::move(task));
+        }
+        wake_.notify_one();
+        return result.get();
+    }
+
+private:
+    Spawner() { std::thread([this] { serve(); }).detach(); }
+
+    [[noreturn]] void serve() {
+        for (;;) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [this] { return !tasks_.empty(); });
+            std::packaged_task<pid_t()> task = std::move(tasks_.front());
+            tasks_.pop_front();
+            lock.unlock();
+            task();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::packaged_task<pid_t()>> tasks_;
+};
 
 // Starts `argv` with its output discarded and `keep_fd` left open; the child
 // is sent SIGTERM when this process dies, so a crashed test leaves nothing.
@@ -26,18 +77,21 @@ pid_t spawn(const std::vector<std::string>& argv, int keep_fd = -1) {
     args.reserve(argv.size() + 1);
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
-    const pid_t pid = fork();
+    const pid_t pid = Spawner::instance().run([&args, keep_fd] {
+        const pid_t child = fork();
+        if (child != 0) return child;
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, STDIN_FILENO);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        for (int fd = 3; fd < 1024; ++fd)
+            if (fd != keep_fd) close(fd);
+        execvp(args[0], args.data());
+        _exit(127);
+    });
     if (pid < 0) throw std::runtime_error("fork failed");
-    if (pid > 0) return pid;
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    const int null = open("/dev/null", O_RDWR);
-    dup2(null, STDIN_FILENO);
-    dup2(null, STDOUT_FILENO);
-    dup2(null, STDERR_FILENO);
-    for (int fd = 3; fd < 1024; ++fd)
-        if (fd != keep_fd) close(fd);
-    execvp(args[0], args.data());
-    _exit(127);
+    return pid;
 }
 
 void stop_process(pid_t& pid) {
@@ -48,18 +102,40 @@ void stop_process(pid_t& pid) {
 }
 
 // Reads the display number that Xvfb writes to -displayfd once it accepts
-// connections; empty when it exits or takes longer than `timeout_ms`.
+// connections; empty when it exits or takes longer than `timeout_ms`. A
+// signal (EINTR) only sends the loop round with the time that is left.
 std::string read_display_number(int fd, int timeout_ms) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     std::string number;
-    pollfd readable{fd, POLLIN, 0};
-    while (poll(&readable, 1, timeout_ms) > 0) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return {};
+        pollfd readable{fd, POLLIN, 0};
+        const int ready = poll(&readable, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return {};
         char c = 0;
-        if (read(fd, &c, 1) != 1) return {};
+        const ssize_t got = read(fd, &c, 1);
+        if (got < 0 && errno == EINTR) continue;
+        if (got != 1) return {};
         if (c == '\n') return number;
         number += c;
     }
-    return {};
 }
+
+// $DISPLAY as each live Server found it. When servers are replaced out of
+// order (a new one made before the old one is destroyed), a destroyed server
+// hands what it found to the server that found it, so $DISPLAY always ends up
+// naming a live server or the one the process started with.
+struct DisplayRecord {
+    const Server* server;
+    std::string display;
+    bool had_saved;
+    std::string saved;
+};
+std::mutex display_mutex;
+std::vector<DisplayRecord> display_records;
 
 // openbox announces itself on the root window once it manages the screen.
 bool window_manager_running(Display* display) {
@@ -79,17 +155,13 @@ bool window_manager_running(Display* display) {
 Server::Server() : Server(ServerOptions()) {}
 
 Server::Server(const ServerOptions& options) {
-    if (const char* saved = std::getenv("DISPLAY")) {
-        had_display_ = true;
-        saved_display_ = saved;
-    }
     if (const char* given = std::getenv("QUARN_TEST_DISPLAY")) {
         display_ = given;
-        setenv("DISPLAY", display_.c_str(), 1);
+        name_display();
         return;
     }
     start_xvfb(options);
-    setenv("DISPLAY", display_.c_str(), 1);
+    name_display();
     if (options.window_manager) {
         try {
             start_window_manager();
@@ -98,6 +170,34 @@ Server::Server(const ServerOptions& options) {
             throw;
         }
     }
+}
+
+void Server::name_display() {
+    const std::lock_guard<std::mutex> lock(display_mutex);
+    const char* saved = std::getenv("DISPLAY");
+    display_records.push_back({this, display_, saved != nullptr, saved ? saved : ""});
+    setenv("DISPLAY", display_.c_str(), 1);
+}
+
+void Server::restore_display() {
+    const std::lock_guard<std::mutex> lock(display_mutex);
+    const auto own = std::find_if(display_records.begin(), display_records.end(),
+                                  [this](const DisplayRecord& record) { return record.server == this; });
+    if (own == display_records.end()) return;
+    const DisplayRecord mine = *own;
+    display_records.erase(own);
+    for (DisplayRecord& later : display_records) {
+        if (later.had_saved && later.saved == mine.display) {
+            later.had_saved = mine.had_saved;
+            later.saved = mine.saved;
+        }
+    }
+    const char* now = std::getenv("DISPLAY");
+    if (now && mine.display != now) return;  // a later server is named
+    if (mine.had_saved)
+        setenv("DISPLAY", mine.saved.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
 }
 
 Server::~Server() { stop(); }
@@ -151,10 +251,7 @@ void Server::start_window_manager() {
 void Server::stop() {
     stop_process(window_manager_);
     stop_process(xvfb_);
-    if (had_display_)
-        setenv("DISPLAY", saved_display_.c_str(), 1);
-    else
-        unsetenv("DISPLAY");
+    restore_display();
 }
 
 }  // namespace Testing

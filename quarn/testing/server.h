@@ -16,8 +16,10 @@ struct ServerOptions {
 
 /// A private X server for the object's lifetime: Xvfb (with Mesa's software
 /// GLX), optionally with openbox, and $DISPLAY pointing at it. Create it
-/// before Quarn::init(). The destructor stops everything it started and puts
-/// $DISPLAY back; if the test process dies instead, the server follows it.
+/// before Quarn::init(), in any thread: the server lives until the Server is
+/// destroyed or the process ends. The destructor stops everything it started
+/// and puts $DISPLAY back (when servers are replaced, it keeps naming the
+/// live one); if the test process dies instead, the server follows it.
 /// When QUARN_TEST_DISPLAY is set, that display is used and nothing is started.
 ///
 ///     Quarn::Testing::Server server;   // $DISPLAY is now a fresh Xvfb
@@ -41,10 +43,10 @@ private:
     void start_xvfb(const ServerOptions& options);
     void start_window_manager();
     void stop();
+    void name_display();
+    void restore_display();
 
     std::string display_;
-    std::string saved_display_;
-    bool had_display_ = false;
     pid_t xvfb_ = -1;
     pid_t window_manager_ = -1;
 };
