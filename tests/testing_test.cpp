@@ -2,11 +2,21 @@
 
 #include <GL/gl.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <future>
+#include <iterator>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "quarn/context.h"
 #include "quarn/init.h"
@@ -93,6 +103,48 @@ TEST(Images, UpdatingWritesTheGoldenAndAMissingGoldenIsAnError) {
     EXPECT_EQ(Quarn::Testing::compare(Image(2, 2, kRed), golden, 0), 0);
 }
 
+// The PNG chunk checksum (CRC-32 as ISO 3309), bit by bit.
+std::uint32_t crc32(const unsigned char* data, std::size_t size) {
+    std::uint32_t crc = 0xffffffffu;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A valid 1 x 1 PNG whose header is then made to claim `width` x `height`.
+void write_claiming_png(const std::string& path, std::uint32_t width, std::uint32_t height) {
+    Image(1, 1, kRed).save_png(path);
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Signature (8), IHDR length (4), "IHDR" (4) at 12, width at 16, height at 20, CRC at 29.
+    for (int i = 0; i < 4; ++i) {
+        bytes[16 + i] = static_cast<unsigned char>(width >> (24 - 8 * i));
+        bytes[20 + i] = static_cast<unsigned char>(height >> (24 - 8 * i));
+    }
+    const std::uint32_t crc = crc32(&bytes[12], 17);
+    for (int i = 0; i < 4; ++i) bytes[29 + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST(Images, EmptyAndAbsurdImagesAreCountedOrRefusedAsUnreadable) {
+    Scratch scratch;
+    Image(2, 2, kRed).save_png(scratch / "small.png");
+    EXPECT_EQ(Quarn::Testing::compare(Image(0, 0), scratch / "small.png", 0), 4);
+    EXPECT_TRUE(exists(scratch / "small.diff.png"));
+    // A header claiming a million by a million pixels is not allocated; the
+    // comparison reports the golden as unreadable (and frees libpng's state).
+    write_claiming_png(scratch / "huge.png", 1000000, 1000000);
+    try {
+        Quarn::Testing::compare(Image(1, 1, kRed), scratch / "huge.png", 0);
+        ADD_FAILURE() << "an unreadable golden compared";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("too large"), std::string::npos) << error.what();
+    }
+}
+
 class Kit : public quarn_test::LibraryTest {
 protected:
     std::vector<quarn_test::Call> log;
@@ -158,6 +210,29 @@ TEST_F(Kit, PumpUntilStopsAtTheTimeout) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
     EXPECT_LT(rounds, 100) << "it waits between rounds instead of spinning";
     EXPECT_TRUE(Quarn::Testing::pump_until([] { return true; }, std::chrono::milliseconds(0)));
+    // The natural "no limit" does not overflow into a deadline in the past:
+    // the close request sent after the first round is still waited for.
+    RecordingFrame frame(log);
+    Quarn::Testing::Input input;
+    rounds = 0;
+    EXPECT_TRUE(Quarn::Testing::pump_until(
+        [&] {
+            if (++rounds == 1) input.close(frame);
+            return !quarn_test::calls_at(log, "EventFrameClose").empty();
+        },
+        std::chrono::milliseconds::max()));
+}
+
+TEST_F(Kit, InputGoesToTheServerQuarnIsConnectedTo) {
+    const std::string display = std::getenv("DISPLAY");
+    setenv("DISPLAY", ":9999", 1);  // somewhere else, as before a Server is made
+    std::unique_ptr<Quarn::Testing::Input> input;
+    EXPECT_NO_THROW(input = std::make_unique<Quarn::Testing::Input>());
+    setenv("DISPLAY", display.c_str(), 1);
+    ASSERT_TRUE(input);
+    RecordingFrame frame(log);
+    input->close(frame);
+    EXPECT_TRUE(Quarn::Testing::pump_until([&] { return !quarn_test::calls_at(log, "EventFrameClose").empty(); }));
 }
 
 // The display name's X server accepts connections.
@@ -196,6 +271,84 @@ TEST(Servers, StartWhatTheyAreAskedForAndStopIt) {
     }
     EXPECT_EQ(std::getenv("DISPLAY"), outer);
     EXPECT_FALSE(reachable(inner)) << "the server was stopped";
+}
+
+TEST(Servers, AServerMadeInAnotherThreadLivesUntilItIsDestroyed) {
+    const std::string outer = std::getenv("DISPLAY");
+    auto server = std::async(std::launch::async, [] { return std::make_unique<Quarn::Testing::Server>(); }).get();
+    // The thread that made it has ended.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(reachable(server->display()));
+    const std::string inner = server->display();
+    server.reset();
+    EXPECT_FALSE(reachable(inner));
+    EXPECT_EQ(std::getenv("DISPLAY"), outer);
+}
+
+TEST(Servers, AReplacedServerLeavesDisplayNamingTheLiveOne) {
+    const std::string outer = std::getenv("DISPLAY");
+    auto server = std::make_unique<Quarn::Testing::Server>();
+    server = std::make_unique<Quarn::Testing::Server>();  // built before the first is destroyed
+    EXPECT_EQ(std::getenv("DISPLAY"), server->display());
+    EXPECT_TRUE(reachable(std::getenv("DISPLAY")));
+    server.reset();
+    EXPECT_EQ(std::getenv("DISPLAY"), outer);
+}
+
+void ignore_signal(int) {}
+
+TEST(Servers, StartAndStopWhileSignalsArrive) {
+    struct sigaction action {};
+    action.sa_handler = ignore_signal;  // no SA_RESTART: calls return EINTR
+    struct sigaction saved {};
+    sigaction(SIGALRM, &action, &saved);
+    const itimerval every_ms{{0, 1000}, {0, 1000}};
+    setitimer(ITIMER_REAL, &every_ms, nullptr);
+    std::string inner;
+    EXPECT_NO_THROW({
+        const Quarn::Testing::Server server;
+        inner = server.display();
+    });
+    const itimerval off{};
+    setitimer(ITIMER_REAL, &off, nullptr);
+    sigaction(SIGALRM, &saved, nullptr);
+    EXPECT_FALSE(inner.empty());
+    EXPECT_FALSE(reachable(inner));
+}
+
+// Runs quarn-test-server with `arguments`, with SIGCHLD ignored when asked and
+// `preload` in LD_PRELOAD; its exit status, or -1 when it has not ended in 20 s.
+int run_test_server(const std::vector<std::string>& arguments, bool ignore_sigchld, const char* preload = nullptr) {
+    std::vector<char*> argv{const_cast<char*>(QUARN_TEST_SERVER_PATH)};
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (ignore_sigchld) std::signal(SIGCHLD, SIG_IGN);
+        if (preload) {
+            setenv("LD_PRELOAD", preload, 1);
+            setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0", 1);
+        }
+        execv(argv[0], argv.data());
+        _exit(126);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(TestServerCommand, EndsWithTheCommandsStatusWhenSigchldIsIgnoredOrForkFails) {
+    EXPECT_EQ(run_test_server({"sh", "-c", "exit 3"}, false), 3);
+    EXPECT_EQ(run_test_server({"sh", "-c", "exit 3"}, true), 3) << "-1: it spun on ECHILD";
+    EXPECT_EQ(run_test_server({"true"}, false, FAIL_SECOND_FORK_PATH), 1) << "-1: it waited for the server";
 }
 
 TEST(Servers, AGivenDisplayIsUsedAndNothingStarted) {

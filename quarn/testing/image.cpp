@@ -55,17 +55,36 @@ void Image::save_png(const std::string& path) const {
         throw std::runtime_error("cannot write " + path + ": " + png.message);
 }
 
-Image Image::load_png(const std::string& path) {
+namespace {
+
+// libpng's reading state, freed on every way out (it is a no-op once a read
+// has finished or failed).
+struct PngReader {
     png_image png{};
-    png.version = PNG_IMAGE_VERSION;
+    PngReader() { png.version = PNG_IMAGE_VERSION; }
+    ~PngReader() { png_image_free(&png); }
+    PngReader(const PngReader&) = delete;
+    PngReader& operator=(const PngReader&) = delete;
+};
+
+// No X window or screen is larger than 32767 x 32767, but a golden file
+// may claim anything: beyond this it is refused instead of allocated.
+constexpr std::size_t kMaxPixels = std::size_t{1} << 28;
+
+}  // namespace
+
+Image Image::load_png(const std::string& path) {
+    PngReader reader;
+    png_image& png = reader.png;
     if (!png_image_begin_read_from_file(&png, path.c_str()))
         throw std::runtime_error("cannot read " + path + ": " + png.message);
+    if (std::size_t{png.width} * png.height > kMaxPixels)
+        throw std::runtime_error("cannot read " + path + ": the image is too large (" + std::to_string(png.width) +
+                                 " x " + std::to_string(png.height) + ")");
     png.format = PNG_FORMAT_RGBA;
     Image image(static_cast<int>(png.width), static_cast<int>(png.height));
-    if (!png_image_finish_read(&png, nullptr, image.pixels_.data(), 0, nullptr)) {
-        png_image_free(&png);
+    if (!png_image_finish_read(&png, nullptr, image.pixels_.data(), 0, nullptr))
         throw std::runtime_error("cannot read " + path + ": " + png.message);
-    }
     return image;
 }
 
@@ -126,6 +145,11 @@ std::string sibling(const std::string& png_path, const char* suffix) {
     return stem + "." + suffix + ".png";
 }
 
+// PNG has no empty images: a 0 x 0 one is compared, but not written.
+void save_unless_empty(const Image& image, const std::string& path) {
+    if (image.width() > 0 && image.height() > 0) image.save_png(path);
+}
+
 bool updating_goldens() {
     const char* update = std::getenv("QUARN_UPDATE_GOLDEN");
     return update && std::strcmp(update, "1") == 0;
@@ -135,14 +159,14 @@ bool updating_goldens() {
 
 long compare(const Image& actual, const std::string& golden_png_path, int tolerance) {
     if (updating_goldens()) {
-        actual.save_png(golden_png_path);
+        save_unless_empty(actual, golden_png_path);
         return 0;
     }
     Image golden;
     try {
         golden = Image::load_png(golden_png_path);
     } catch (const std::runtime_error& error) {
-        actual.save_png(sibling(golden_png_path, "actual"));
+        save_unless_empty(actual, sibling(golden_png_path, "actual"));
         throw std::runtime_error(std::string(error.what()) + " (QUARN_UPDATE_GOLDEN=1 writes it)");
     }
     long differing = 0;
@@ -150,7 +174,9 @@ long compare(const Image& actual, const std::string& golden_png_path, int tolera
     if (golden.width() != actual.width() || golden.height() != actual.height()) {
         differing = std::max(static_cast<long>(actual.width()) * actual.height(),
                              static_cast<long>(golden.width()) * golden.height());
-        diff = actual;
+        // All red, as large as the larger of the two.
+        diff = Image(std::max(actual.width(), golden.width()), std::max(actual.height(), golden.height()),
+                     Rgba{255, 0, 0, 255});
     } else {
         for (int y = 0; y < actual.height(); ++y) {
             for (int x = 0; x < actual.width(); ++x) {
@@ -167,8 +193,8 @@ long compare(const Image& actual, const std::string& golden_png_path, int tolera
         }
     }
     if (differing > 0) {
-        actual.save_png(sibling(golden_png_path, "actual"));
-        diff.save_png(sibling(golden_png_path, "diff"));
+        save_unless_empty(actual, sibling(golden_png_path, "actual"));
+        save_unless_empty(diff, sibling(golden_png_path, "diff"));
     }
     return differing;
 }

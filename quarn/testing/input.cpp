@@ -12,7 +12,9 @@
 namespace Quarn {
 namespace Testing {
 
-Input::Input() : display_(XOpenDisplay(nullptr)) {
+// The server Quarn is connected to, once the library is started; $DISPLAY
+// before, which a Server made later may change.
+Input::Input() : display_(XOpenDisplay(_quarn_display ? DisplayString(_quarn_display) : nullptr)) {
     if (!display_) throw std::runtime_error("Quarn::Testing::Input: cannot connect to the X server");
 }
 

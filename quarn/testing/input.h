@@ -11,7 +11,8 @@ namespace Testing {
 
 /// Sends input to frames the way a user does: keys, buttons and pointer
 /// motion through XTest, and close requests as a window manager sends them,
-/// over a connection of its own. Every call returns once the server has
+/// over a connection of its own to the server Quarn is connected to ($DISPLAY
+/// when Quarn::init() has not run yet). Every call returns once the server has
 /// processed the input; run the pump (pump_until) to deliver it. The frame
 /// must be shown; keys first give it the keyboard focus, and pointer input
 /// lands on whatever window is on top at that point of the screen.

@@ -1,5 +1,8 @@
 #include "quarn/testing/pump.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "quarn/input/events/helpers.h"
 
 namespace Quarn {
@@ -7,13 +10,17 @@ namespace Testing {
 
 bool pump_until(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + timeout;
+    // A timeout beyond the clock's range (milliseconds::max(), "no limit")
+    // must not overflow the deadline.
+    const auto now = Clock::now();
+    const auto room = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() - now);
+    const auto deadline = timeout >= room ? Clock::time_point::max() : now + timeout;
     for (;;) {
         Input::Events::handle();
         if (predicate()) return true;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return false;
-        Input::Events::wait(static_cast<int>(left));
+        Input::Events::wait(static_cast<int>(std::min<long long>(left, std::numeric_limits<int>::max())));
     }
 }
 

@@ -97,7 +97,8 @@ pid_t spawn(const std::vector<std::string>& argv, int keep_fd = -1) {
 void stop_process(pid_t& pid) {
     if (pid <= 0) return;
     kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
     pid = -1;
 }
 

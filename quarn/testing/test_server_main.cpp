@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <stdexcept>
 #include <string>
 
 #include "quarn/testing/server.h"
@@ -25,6 +27,9 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // An ignored SIGCHLD (inherited from the caller) would reap the command
+    // before its status could be read.
+    std::signal(SIGCHLD, SIG_DFL);
     Quarn::Testing::ServerOptions options;
     int next = 1;
     for (; next < argc && argv[next][0] == '-'; ++next) {
@@ -46,6 +51,7 @@ int main(int argc, char** argv) {
     try {
         const Quarn::Testing::Server server(options);
         const pid_t command = fork();
+        if (command < 0) throw std::runtime_error("cannot start the command (fork failed)");
         if (command == 0) {
             prctl(PR_SET_PDEATHSIG, SIGTERM);  // a killed runner takes its command along
             execvp(argv[next], argv + next);
@@ -53,8 +59,8 @@ int main(int argc, char** argv) {
             _exit(127);
         }
         int status = 0;
-        while (waitpid(command, &status, 0) < 0) {
-        }
+        while (waitpid(command, &status, 0) < 0)
+            if (errno != EINTR) throw std::runtime_error("lost the command's status");
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quarn-test-server: %s\n", error.what());

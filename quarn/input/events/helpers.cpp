@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "quarn/error.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
@@ -42,7 +43,13 @@ bool wait(int timeout_ms) {
         }
         pollfd connection{ConnectionNumber(_quarn_display), POLLIN, 0};
         // A signal (EINTR) only sends the loop round with the time that is left.
-        poll(&connection, 1, wait_ms);
+        if (poll(&connection, 1, wait_ms) > 0 && (connection.revents & (POLLERR | POLLHUP | POLLNVAL)) &&
+            !XPending(_quarn_display)) {
+            // The server is gone, and an I/O error handler that returns (libX11's
+            // XSetIOErrorExitHandler) let the process go on: every poll would
+            // report the hang-up at once, so waiting would spin.
+            _quarn_throw_error("Cannot wait for events on a lost display connection!");
+        }
     }
     return true;
 }
