@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
+#include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 #include "quarn/init.h"
@@ -116,6 +120,35 @@ TEST_F(Wait, SignalsDoNotShortenOrRestartTheTimeout) {
     EXPECT_GE(elapsed, 300) << "a signal ended the wait early";
     EXPECT_LT(elapsed, 1000) << "each signal restarted the full timeout";
     std::printf("wait(300) under SIGALRM every 40 ms returned after %ld ms\n", elapsed);
+}
+
+// I/O error handlers that return, as libX11's XSetIOErrorExitHandler allows.
+int returning_io_error(Display*) { return 0; }
+void returning_io_exit(Display*, void*) {}
+
+TEST_F(Wait, ALostConnectionUnderAReturningIoErrorHandlerIsRefusedNotSpunOn) {
+    // In a child of its own with a connection of its own: the library's
+    // connection is closed here first, so the two never share a socket.
+    Quarn::deinit();
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(10);  // a spinning wait ends the child with SIGALRM
+        Quarn::init();
+        XSetIOErrorHandler(returning_io_error);
+        XSetIOErrorExitHandler(Quarn::_quarn_display, returning_io_exit, nullptr);
+        shutdown(ConnectionNumber(Quarn::_quarn_display), SHUT_RDWR);  // the server is gone
+        try {
+            Quarn::Input::Events::wait(-1);
+        } catch (const char* message) {
+            _exit(std::string(message) == "Cannot wait for events on a lost display connection!" ? 0 : 2);
+        }
+        _exit(3);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    quarn_test::start_library();
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status) << " (14: it spun until the alarm)";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
