@@ -41,8 +41,11 @@ RED, MAGENTA, BLACK = (255, 0, 0), (255, 0, 255), (0, 0, 0)
 
 class Cell:
     def __init__(self, name, server="xvfb", wm=("openbox", "--sm-disable"), env=None, gl_error=None,
-                 tiling=False, synthetic_input=False, places_itself=None):
+                 tiling=False, synthetic_input=False, places_itself=None, manager=("Openbox", True)):
         self.name, self.server, self.wm, self.env = name, server, wm, env or {}
+        # How the manager shows it manages the screen: the name it gives on
+        # _NET_SUPPORTING_WM_CHECK (None: no EWMH), and whether it owns WM_S0.
+        self.ewmh_name, self.takes_selection = manager
         self.gl_error = gl_error            # the driver cannot give GL 2.1: the clean error expected
         self.tiling = tiling                # the manager tiles: positions are its own
         self.synthetic_input = synthetic_input  # no XTest pointer: events sent to the windows
@@ -53,17 +56,19 @@ CELLS = [
     # The baseline: Xvfb, openbox, llvmpipe. It stands for each of the three
     # in the other groups.
     Cell("openbox"),
-    Cell("no-wm", wm=None),
-    Cell("xfwm4", wm=("xfwm4", "--sm-client-disable")),
-    Cell("metacity", wm=("metacity", "--sm-disable", "--replace")),
-    Cell("mutter", wm=("dbus-run-session", "--", "mutter", "--x11", "--replace", "--sm-disable")),
-    Cell("i3", wm=("i3", "-c", os.path.join(HERE, "i3.config")), tiling=True),
-    Cell("fluxbox", wm=("fluxbox",)),
-    Cell("icewm", wm=("icewm", "--replace")),
-    Cell("twm", wm=("twm",)),
+    Cell("no-wm", wm=None, manager=(None, False)),
+    # xfwm4 and mutter need a session bus; each gets one of its own.
+    Cell("xfwm4", wm=("dbus-run-session", "--", "xfwm4", "--sm-client-disable"), manager=("Xfwm4", True)),
+    Cell("metacity", wm=("metacity", "--sm-disable", "--replace"), manager=("Metacity", True)),
+    Cell("mutter", wm=("dbus-run-session", "--", "mutter", "--x11", "--replace", "--sm-disable"),
+         manager=("Mutter", True)),
+    Cell("i3", wm=("i3", "-c", os.path.join(HERE, "i3.config")), tiling=True, manager=("i3", True)),
+    Cell("fluxbox", wm=("fluxbox",), manager=("Fluxbox", False)),
+    Cell("icewm", wm=("icewm", "--replace"), manager=("IceWM", True)),
+    Cell("twm", wm=("twm",), manager=(None, False)),
     Cell("xephyr", server="xephyr"),
     Cell("xorg-dummy", server="xorg"),
-    Cell("xwayland", server="xwayland", wm=None, synthetic_input=True,
+    Cell("xwayland", server="xwayland", wm=None, synthetic_input=True, manager=(None, False),
          places_itself="weston places (and may overlap) every window itself; Wayland gives clients no positions"),
     Cell("softpipe", env={"GALLIUM_DRIVER": "softpipe"}),
     Cell("gl-1.4", env={"MESA_GL_VERSION_OVERRIDE": "1.4"},
@@ -182,6 +187,56 @@ def window_manager_ready(conn):
     """A manager has taken the root's substructure redirection (twm speaks no
     EWMH, so this is what every manager shows)."""
     return bool(conn.screen().root.get_attributes().all_event_masks & X.SubstructureRedirectMask)
+
+
+def wm_name(cell):
+    return next(arg for arg in cell.wm if arg not in ("dbus-run-session", "--"))
+
+
+def prove_manager(cell, conn, process, frames=None):
+    """That the manager the cell names manages the screen now, or Failed: its
+    process alive; WM_S0 owned, where it takes that selection; the name on
+    the window that _NET_SUPPORTING_WM_CHECK names, where it speaks EWMH (the
+    window names itself too: a crashed manager can leave the root's property
+    behind); the frames reparented, where `frames` are given. Returns the
+    evidence for the row."""
+    name = wm_name(cell)
+    check(process.poll() is None, f"{name} is not running (exit status {process.returncode})")
+    evidence = [f"{name} running"]
+    root = conn.screen().root
+    if cell.takes_selection:
+        owner = conn.get_selection_owner(conn.intern_atom("WM_S0"))
+        check(getattr(owner, "id", owner), f"nobody owns WM_S0: {name} does not manage the screen")
+        evidence.append("owns WM_S0")
+    if cell.ewmh_name:
+        check_atom = conn.intern_atom("_NET_SUPPORTING_WM_CHECK")
+        named = root.get_full_property(check_atom, Xatom.WINDOW)
+        check(named, f"no _NET_SUPPORTING_WM_CHECK: {name} does not manage the screen")
+        window = conn.create_resource_object("window", named.value[0])
+        try:
+            itself = window.get_full_property(check_atom, Xatom.WINDOW)
+            title = window.get_full_property(conn.intern_atom("_NET_WM_NAME"), conn.intern_atom("UTF8_STRING"))
+        except xerror.BadWindow:
+            raise Failed("_NET_SUPPORTING_WM_CHECK names a window that is gone: a manager left it behind")
+        check(itself and itself.value[0] == window.id, "_NET_SUPPORTING_WM_CHECK left behind by an earlier manager")
+        text = title.value.decode(errors="replace") if title else ""
+        check(text.startswith(cell.ewmh_name), f'the screen is managed by "{text}", not {cell.ewmh_name}')
+        evidence.append(f'_NET_WM_NAME "{text}"')
+    if frames:
+        for title, window in frames.items():
+            check(window.query_tree().parent != root, f"{title} is not reparented: {name} does not manage it")
+        evidence.append("frames reparented")
+    return evidence
+
+
+def manager_ready(cell, conn, process):
+    """prove_manager's evidence once the manager has taken the screen, else None."""
+    if not window_manager_ready(conn):
+        return None
+    try:
+        return prove_manager(cell, conn, process)
+    except Failed:
+        return None
 
 
 def supports(conn, name):
@@ -441,9 +496,14 @@ def run_cell(cell, binary):
         display = start_server(cell, processes, env)
         env["DISPLAY"] = display
         conn = connect(display)
+        manager = None
         if cell.wm:
-            processes.start(list(cell.wm), env, log="wm.log")
-            wait_until(lambda: window_manager_ready(conn), 30, f"{cell.wm[0]} managing the screen")
+            manager = processes.start(list(cell.wm), env, log="wm.log")
+            try:
+                wait_until(lambda: manager_ready(cell, conn, manager), 30, f"{wm_name(cell)} managing the screen")
+            except Failed:
+                prove_manager(cell, conn, manager)  # says what is missing
+                raise
             time.sleep(0.5)  # managers finish their own set-up after taking the screen
         # Park the pointer away from where the frames appear.
         if not cell.synthetic_input:
@@ -459,16 +519,22 @@ def run_cell(cell, binary):
             check(errors and errors[-1].startswith(cell.gl_error), f"library error line: {errors}")
             check(not any("X Error" in l or "X connection" in l for l in demo.errors),
                   f"X error text: {demo.errors}")
-            return ["PASS", f'clean error: "{errors[-1]}", status 1, no X error text']
+            managed = "manager: " + ", ".join(prove_manager(cell, conn, manager)) if manager else "manager: none"
+            return ["PASS", managed, f'clean error: "{errors[-1]}", status 1, no X error text']
 
         demo, frames = start_demo(binary, demo_env, processes, conn)
+        if manager:
+            prove_manager(cell, conn, manager, frames)
         where, placed = check_positions(cell, conn, frames)
         located = {title: (window, placed[title]) for title, window in frames.items()}
         pictures = check_pictures(conn, located, root_capture=not cell.synthetic_input)
         driven = drive(cell, conn, demo, frames)
         demo, frames = start_demo(binary, demo_env, processes, conn)
         closed = close_request(conn, demo, frames)
-        return ["PASS", f"positions: {where}", f"pictures: {pictures}", f"input: {driven}", closed]
+        managed = "manager: none"
+        if manager:
+            managed = "manager: " + ", ".join(prove_manager(cell, conn, manager)) + ", to the end"
+        return ["PASS", managed, f"positions: {where}", f"pictures: {pictures}", f"input: {driven}", closed]
     except Failed as failure:
         return ["FAIL", str(failure), f"logs in {work}"]
     except (xerror.XError, xerror.ConnectionClosedError, OSError) as failure:
@@ -500,8 +566,7 @@ def main():
         result = run_cell(cell, binary)
         failed += result[0] != "PASS"
         driver = cell.env and " ".join(f"{k}={v}" for k, v in cell.env.items()) or "llvmpipe"
-        wm = "weston's" if cell.server == "xwayland" else (cell.wm[0] if cell.wm else "none")
-        wm = "mutter" if cell.wm and "mutter" in cell.wm else wm
+        wm = "weston's" if cell.server == "xwayland" else (wm_name(cell) if cell.wm else "none")
         print(f"{result[0]} {cell.name} [server {cell.server}, wm {wm}, GL {driver}] "
               f"({time.monotonic() - started:.1f} s)")
         for detail in result[1:]:

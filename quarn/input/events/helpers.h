@@ -21,7 +21,9 @@ void handle();
 /// `timeout_ms` milliseconds pass without one. 0 only looks; a negative value
 /// waits without limit. Flushes the requests not yet sent first, and
 /// dispatches nothing: call handle() after it. Refused through the error
-/// routine when Quarn::init() found no display.
+/// routine when Quarn::init() found no display, and when the connection is
+/// lost under an I/O error handler that returns ("Cannot wait for events on a
+/// lost display connection!"), where waiting could only spin.
 ///
 ///     while (running) {
 ///         Quarn::Input::Events::wait(-1);    // sleep until there is input
