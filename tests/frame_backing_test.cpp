@@ -72,10 +72,10 @@ TEST_F(FrameBacking, NewWindowIsUnmappedTitledAndAsksToBeClosed) {
 constexpr long kFrameEventMask = 0x20C07F;
 
 TEST_F(FrameBacking, SelectsKeyButtonMotionExposureFocusCrossingAndKeymapOnTheLibraryConnection) {
-    static_assert(kFrameEventMask == (KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                                      PointerMotionMask | ExposureMask | FocusChangeMask | EnterWindowMask |
-                                      LeaveWindowMask | KeymapStateMask),
-                  "the masks by name");
+    static_assert(
+        kFrameEventMask == (KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            ExposureMask | FocusChangeMask | EnterWindowMask | LeaveWindowMask | KeymapStateMask),
+        "the masks by name");
     quarn_test::XClient client;
     auto* backing = make(Style::BORDER | Style::TITLEBAR, Button::CLOSE);
     XWindowAttributes own{};

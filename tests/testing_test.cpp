@@ -125,8 +125,8 @@ void write_claiming_png(const std::string& path, std::uint32_t width, std::uint3
     }
     const std::uint32_t crc = crc32(&bytes[12], 17);
     for (int i = 0; i < 4; ++i) bytes[29 + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 TEST(Images, EmptyAndAbsurdImagesAreCountedOrRefusedAsUnreadable) {

@@ -51,7 +51,9 @@ public:
     }
 
 private:
-    Spawner() { std::thread([this] { serve(); }).detach(); }
+    Spawner() {
+        std::thread([this] { serve(); }).detach();
+    }
 
     [[noreturn]] void serve() {
         for (;;) {

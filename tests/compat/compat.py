@@ -230,7 +230,9 @@ def prove_manager(cell, conn, process, frames=None):
 
 
 def manager_ready(cell, conn, process):
-    """prove_manager's evidence once the manager has taken the screen, else None."""
+    """prove_manager's evidence once the manager has taken the screen, else
+    None; Failed at once when it has exited."""
+    check(process.poll() is None, f"{wm_name(cell)} is not running (exit status {process.returncode})")
     if not window_manager_ready(conn):
         return None
     try:
