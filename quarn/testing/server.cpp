@@ -34,7 +34,7 @@ class Spawner {
 public:
     // Never destroyed: its thread waits for work until the process ends.
     static Spawner& instance() {
-        static Spawner* const spawner = new Spawner;
+        static auto* const spawner = new Spawner;
         return *spawner;
     }
 

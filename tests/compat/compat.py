@@ -263,6 +263,7 @@ class Demo:
     """The demo as a child process, its output read line by line."""
 
     def __init__(self, binary, env, processes):
+        self.work = processes.work
         self.process = subprocess.Popen(["stdbuf", "-oL", binary], env=env, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, text=True, start_new_session=True)
         processes.started.append(self.process)
@@ -271,6 +272,17 @@ class Demo:
                         threading.Thread(target=self._read, args=(self.process.stderr, self.errors), daemon=True)]
         for reader in self.readers:
             reader.start()
+
+    def stacks(self):
+        """Where a demo that hangs is: gdb's backtraces, written to the cell's logs."""
+        path = os.path.join(self.work, "demo-stacks.txt")
+        try:
+            with open(path, "w") as out:
+                subprocess.run(["gdb", "-p", str(self.process.pid), "-batch", "-ex", "thread apply all bt"],
+                               stdout=out, stderr=subprocess.STDOUT, timeout=60)
+        except (OSError, subprocess.TimeoutExpired) as failure:
+            return f"none ({failure})"
+        return path
 
     @staticmethod
     def _read(stream, into):
@@ -290,7 +302,8 @@ class Demo:
         try:
             status = self.process.wait(seconds)
         except subprocess.TimeoutExpired:
-            raise Failed("the demo did not end")
+            raise Failed(f"the demo did not end (its last lines: {self.lines[-3:] + self.errors[-3:]}; "
+                         f"its threads' stacks: {self.stacks()})")
         for reader in self.readers:
             reader.join(5)
         return status
