@@ -65,6 +65,11 @@ void require_entry_point(const void* entry_point, const char* message) {
     if (!entry_point) _quarn_throw_error(message);
 }
 
+// One line of the set-up trace, unless set_trace(false) silenced it.
+void trace(const char* line) {
+    if (_quarn_trace) std::puts(line);
+}
+
 // A function's address as printf's %p wants it (a plain cast is not portable C++).
 template <typename Function>
 const void* address_of(Function function) {
@@ -134,7 +139,7 @@ Context::Context(int major, int minor)
 
     glXMakeCurrent(display, host->window, temp_context.get());
     _quarn_load_extensions();
-    std::puts("Setting up context: 0");
+    trace("Setting up context: 0");
 
     static const int attributes1[] = {GLX_X_RENDERABLE,
                                       True,
@@ -155,33 +160,35 @@ Context::Context(int major, int minor)
                                       GLX_DOUBLEBUFFER,
                                       True,
                                       None};
-    std::printf("Setting up context: 1 %p\n", address_of(glXChooseFBConfig));
-    std::printf("%x %x %x %x %x %x %x %x %x %x %x %x\n", GLX_X_RENDERABLE, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
-                GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_RED_SIZE, GLX_GREEN_SIZE, GLX_BLUE_SIZE, GLX_ALPHA_SIZE,
-                GLX_DEPTH_SIZE, GLX_STENCIL_SIZE, GLX_DOUBLEBUFFER);
+    if (_quarn_trace) {
+        std::printf("Setting up context: 1 %p\n", address_of(glXChooseFBConfig));
+        std::printf("%x %x %x %x %x %x %x %x %x %x %x %x\n", GLX_X_RENDERABLE, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+                    GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_RED_SIZE, GLX_GREEN_SIZE, GLX_BLUE_SIZE, GLX_ALPHA_SIZE,
+                    GLX_DEPTH_SIZE, GLX_STENCIL_SIZE, GLX_DOUBLEBUFFER);
+    }
 
     require_entry_point(address_of(glXChooseFBConfig),
                         "Cannot create a GL context: glXChooseFBConfig (GLX 1.3) is missing!");
     int fbcount = 0;
     XPointer<GLXFBConfig> fbc(glXChooseFBConfig(display, screen, attributes1, &fbcount));
     if (!fbc || fbcount < 1) _quarn_throw_error("Cannot find a framebuffer configuration for the GL context!");
-    std::puts("Setting up context: 2");
+    trace("Setting up context: 2");
 
     const GLXFBConfig bestFbc = compatible_config(fbc.get(), fbcount, host->visual_info->visualid, screen);
-    std::puts("Setting up context: 3");
+    trace("Setting up context: 3");
 
     const int attributes2[] = {
         GLX_CONTEXT_MAJOR_VERSION_ARB, major, GLX_CONTEXT_MINOR_VERSION_ARB, minor, GLX_CONTEXT_FLAGS_ARB, 0, None};
-    std::puts("Setting up context: 4");
+    trace("Setting up context: 4");
 
     require_entry_point(address_of(glXCreateContextAttribsARB),
                         "Cannot create a GL context: GLX_ARB_create_context is missing!");
     ContextOwner render_context(create_versioned_context(display, bestFbc, attributes2));
     if (!render_context.get()) _quarn_throw_error("Cannot create a GL context of the requested version!");
-    std::puts("Setting up context: 5");
+    trace("Setting up context: 5");
 
     fbc.reset();
-    std::puts("Setting up context: 6");
+    trace("Setting up context: 6");
 
     glXMakeCurrent(display, None, nullptr);
     temp_context.reset();
@@ -303,6 +310,8 @@ bool Context::supports_extension(const char* extension) const {
         start = terminator;
     }
 }
+
+void set_trace(bool print) { _quarn_trace = print; }
 
 }  // namespace Context
 }  // namespace Quarn

@@ -24,7 +24,8 @@ class Context {
 public:
     /// Creates a GL context of version `major`.`minor` through
     /// GLX_ARB_create_context and leaves it current on a hidden host window.
-    /// Prints eight "Setting up context: ..." trace lines. Throws a
+    /// Prints eight "Setting up context: ..." trace lines (see set_trace).
+    /// Throws a
     /// `const char*` (after printing it) when there is no display, GLEW cannot
     /// load, or GLX offers no suitable visual, configuration or context;
     /// nothing it made is left behind then.
@@ -77,6 +78,13 @@ private:
     const Frame::_quarn_FrameBacking* _quarn_target_backing;
     GLXContext _quarn_render_context;
 };
+
+/// Whether the library prints its trace lines: the eight lines of a
+/// Context's set-up, and the pump's "ConfigureNotify! (resize: WxH)" line.
+/// On by default; `set_trace(false)` silences them for an application that
+/// keeps standard output for its own. Warnings and errors always print.
+/// May be called at any time, also before Quarn::init().
+void set_trace(bool print);
 
 }  // namespace Context
 }  // namespace Quarn

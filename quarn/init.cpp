@@ -8,6 +8,7 @@
 namespace Quarn {
 
 Display* _quarn_display = nullptr;
+bool _quarn_trace = true;
 
 void init() {
     // A second init would leak the first registries and connection.

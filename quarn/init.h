@@ -8,6 +8,9 @@ namespace Quarn {
 /// also after an init() that could not connect.
 extern Display* _quarn_display;
 
+/// Whether the trace lines are printed (Context::set_trace); true at start.
+extern bool _quarn_trace;
+
 /// Starts the library: creates the menu-callback and frame registries, then
 /// opens the display named by $DISPLAY. A failed connection prints the
 /// warning "Cannot open display (cannot connect to X server)!" and returns;

@@ -176,6 +176,17 @@ TEST_F(ContextTest, ConstructionPrintsTheTraceAndBindsTheHiddenHost) {
     EXPECT_EQ(seam::context_attributes, (std::vector<int>{0x2091, 2, 0x2092, 1, 0x2094, 0, 0}));
 }
 
+TEST_F(ContextTest, SetTraceSilencesTheTraceLinesButNotWarnings) {
+    StdoutCapture capture;
+    Quarn::Context::set_trace(false);
+    {
+        Quarn::Context::Context context(2, 1);
+        Quarn::init();  // a warning: "already started"
+    }
+    Quarn::Context::set_trace(true);
+    EXPECT_EQ(capture.finish(), "Quarn: Quarn is already started!  Ignoring Quarn::init!\n");
+}
+
 TEST_F(ContextTest, BindingMakesOneCallPerChange) {
     RecordingFrame first(log), second(log);
     auto* context = make_context();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "quarn/context.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/init.h"
 #include "quarn/input/events/helpers.h"
@@ -198,6 +199,14 @@ TEST_F(Pump, ConfigureNotifyPrintsItsTraceAndDeliversNothing) {
     EXPECT_EQ(capture.finish(), "ConfigureNotify! (resize: 640x480)\nConfigureNotify! (resize: 10x20)\n");
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(frame.dimensions[0], 200);
+
+    // The application may silence the trace line.
+    StdoutCapture silenced;
+    Quarn::Context::set_trace(false);
+    client->send_configure(frame._quarn_backing->window, 640, 480);
+    quarn_test::settle(*client);
+    Quarn::Context::set_trace(true);
+    EXPECT_EQ(silenced.finish(), "");
 }
 
 TEST_F(Pump, EventsOfWindowsWithoutAFrameAreDropped) {

@@ -151,7 +151,8 @@ void _quarn_handle(XEvent& event) {
         return;
     }
     if (event.type == ConfigureNotify) {
-        std::printf("ConfigureNotify! (resize: %dx%d)\n", event.xconfigure.width, event.xconfigure.height);
+        if (_quarn_trace)
+            std::printf("ConfigureNotify! (resize: %dx%d)\n", event.xconfigure.width, event.xconfigure.height);
         return;
     }
     if (event.type == FocusIn || event.type == EnterNotify) keymap_window = event.xany.window;
