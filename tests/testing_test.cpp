@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <X11/extensions/XTest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -20,6 +21,7 @@
 
 #include "quarn/context.h"
 #include "quarn/init.h"
+#include "quarn/input/events/helpers.h"
 #include "quarn/testing/testing.h"
 #include "tests/support/capture.h"
 #include "tests/support/fixture.h"
@@ -170,10 +172,8 @@ TEST_F(Kit, CaptureReadsWhatTheFrameShows) {
     HalvesFrame frame(log);
     frame.set_size(80, 60);
     frame.set_position(100, 100);
-    EXPECT_THROW(Quarn::Testing::capture(frame), std::runtime_error) << "not shown yet";
+    EXPECT_FALSE(Quarn::Testing::wait_shown(frame, std::chrono::milliseconds(100))) << "not shown yet";
     frame.set_show(true, 0);
-    Quarn::Testing::Input input;
-    input.move(frame, 1, 1);  // waits until the frame is on screen
     std::unique_ptr<Quarn::Context::Context> context;
     {
         quarn_test::StdoutCapture quiet;
@@ -194,6 +194,32 @@ TEST_F(Kit, CaptureReadsWhatTheFrameShows) {
     frame.set_position(1250, 100);
     EXPECT_THROW(Quarn::Testing::capture(frame), std::runtime_error);
     context->set_target(nullptr);
+}
+
+TEST_F(Kit, AClickIsPrecededByAMotionAtItsPointEvenWhenThePointerRestsThere) {
+    Quarn::Testing::Input input;
+    // The pointer rests where the frame will appear: it gets no motion of its own.
+    XTestFakeMotionEvent(input.display(), 0, 130, 140, CurrentTime);
+    XSync(input.display(), False);
+    RecordingFrame frame(log);
+    frame.set_size(100, 100);
+    frame.set_position(100, 100);
+    frame.set_show(true, 0);
+    ASSERT_TRUE(Quarn::Testing::wait_shown(frame));
+    Quarn::Input::Events::handle();
+    input.click(frame, 30, 40);
+    ASSERT_TRUE(
+        Quarn::Testing::pump_until([&] { return !quarn_test::calls_at(log, "EventMouseButtonLeftUp").empty(); }));
+    const auto presses = quarn_test::calls_at(log, "EventMouseButtonLeftDown");
+    ASSERT_EQ(presses.size(), 1u);
+    EXPECT_EQ(presses[0].position[0], 30);
+    EXPECT_EQ(presses[0].position[1], 40);
+    // Once the frame knows the point, a second click there adds no motion.
+    log.clear();
+    input.click(frame, 30, 40);
+    ASSERT_TRUE(
+        Quarn::Testing::pump_until([&] { return !quarn_test::calls_at(log, "EventMouseButtonLeftUp").empty(); }));
+    EXPECT_TRUE(quarn_test::calls_at(log, "EventMouseMove").empty());
 }
 
 TEST_F(Kit, CloseSendsTheWindowManagersRequest) {

@@ -13,6 +13,7 @@
 #include "quarn/error_trap.h"
 #include "quarn/frame/frame.h"
 #include "quarn/init.h"
+#include "quarn/testing/pump.h"
 
 namespace Quarn {
 namespace Testing {
@@ -108,9 +109,8 @@ Image capture(const Frame::FrameBase& frame) {
     if (!_quarn_display) throw std::runtime_error("Quarn::Testing::capture: no display");
     const Window window = frame._quarn_backing->window;
     XWindowAttributes attributes{};
-    XSync(_quarn_display, False);
-    if (!XGetWindowAttributes(_quarn_display, window, &attributes) || attributes.map_state != IsViewable)
-        throw std::runtime_error("Quarn::Testing::capture: the frame is not shown");
+    if (!wait_shown(frame) || !XGetWindowAttributes(_quarn_display, window, &attributes))
+        throw std::runtime_error("Quarn::Testing::capture: the frame is not shown (call set_show first)");
     // A window reaching beyond the screen is a BadMatch, which must not end the test.
     std::unique_ptr<XImage, ImageDeleter> shot;
     const int error = _quarn_trap_x_errors([&] {

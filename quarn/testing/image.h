@@ -54,8 +54,9 @@ private:
 };
 
 /// The frame's pixels as the server shows them (after its last draw()), read
-/// back from the X server. The frame must be shown and inside the screen;
-/// throws std::runtime_error otherwise.
+/// back from the X server. Waits (up to 10 s, see wait_shown) until the frame
+/// is shown; throws std::runtime_error when it never is, or reaches beyond
+/// the screen.
 Image capture(const Frame::FrameBase& frame);
 
 /// Counts the pixels of `actual` that differ from the PNG at `golden_png_path`

@@ -8,6 +8,8 @@
 
 #include "quarn/frame/frame.h"
 #include "quarn/init.h"
+#include "quarn/input/state.h"
+#include "quarn/testing/pump.h"
 
 namespace Quarn {
 namespace Testing {
@@ -20,20 +22,11 @@ Input::Input() : display_(XOpenDisplay(_quarn_display ? DisplayString(_quarn_dis
 
 Input::~Input() { XCloseDisplay(display_); }
 
-// The frame's window once the server has it on screen. The application's own
-// requests (set_show, set_position) are synced first, since they may still
-// sit in its output buffer.
+// The frame's window once the server has it on screen.
 Window Input::shown(const Frame::FrameBase& frame) {
-    if (_quarn_display) XSync(_quarn_display, False);
-    const Window window = frame._quarn_backing->window;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-        XWindowAttributes attributes{};
-        if (XGetWindowAttributes(display_, window, &attributes) && attributes.map_state == IsViewable) return window;
-        if (std::chrono::steady_clock::now() > deadline)
-            throw std::runtime_error("Quarn::Testing::Input: the frame is not shown (call set_show first)");
-        poll(nullptr, 0, 5);
-    }
+    if (!wait_shown(frame))
+        throw std::runtime_error("Quarn::Testing::Input: the frame is not shown (call set_show first)");
+    return frame._quarn_backing->window;
 }
 
 void Input::focus(const Frame::FrameBase& frame) {
@@ -75,15 +68,19 @@ void Input::fake_motion(XPoint to) {
 void Input::move(const Frame::FrameBase& frame, int x, int y) { fake_motion(on_screen(frame, x, y)); }
 
 void Input::fake_button(const Frame::FrameBase& frame, int x, int y, unsigned int button, bool press) {
-    // XTest reports a motion even to the point the pointer is at already, so
-    // the pointer moves only when it is elsewhere.
+    // XTest reports a motion even to the point the pointer is at already.
+    // Button events carry no position for the frame, so a press is preceded
+    // by a motion there unless the pointer is there and the frame's state has
+    // that point already; a release moves the pointer only when it must (a drag).
     const XPoint to = on_screen(frame, x, y);
     Window root = None, child = None;
     int pointer_x = 0, pointer_y = 0, window_x = 0, window_y = 0;
     unsigned int modifiers = 0;
     XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &pointer_x, &pointer_y, &window_x, &window_y,
                   &modifiers);
-    if (pointer_x != to.x || pointer_y != to.y) fake_motion(to);
+    const bool elsewhere = pointer_x != to.x || pointer_y != to.y;
+    const int* known = frame.input_state->mouse_position;
+    if (elsewhere || (press && (known[0] != x || known[1] != y))) fake_motion(to);
     XTestFakeButtonEvent(display_, button, press, CurrentTime);
     XSync(display_, False);
 }

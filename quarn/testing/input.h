@@ -40,10 +40,14 @@ public:
     /// Moves the pointer to (x, y) in `frame`'s window (a motion event even
     /// when the pointer is there already).
     void move(const Frame::FrameBase& frame, int x, int y);
-    /// Moves the pointer to (x, y) in `frame`, unless it is there already, and
-    /// presses and releases `button` (1 left, 2 middle, 3 right, 4 and 5 the wheel).
+    /// Moves the pointer to (x, y) in `frame` and presses and releases
+    /// `button` (1 left, 2 middle, 3 right, 4 and 5 the wheel). Button events
+    /// carry no position, so the frame first gets a motion event at (x, y),
+    /// also when the pointer rests there already (a frame created under it);
+    /// only when the frame's state holds that point already is none sent.
     void click(const Frame::FrameBase& frame, int x, int y, unsigned int button = Button1);
-    /// click's first half: the pointer to (x, y) in `frame`, then `button` pressed and held.
+    /// click's first half: the pointer to (x, y) in `frame` (with click's
+    /// motion event), then `button` pressed and held.
     void press_button(const Frame::FrameBase& frame, int x, int y, unsigned int button = Button1);
     /// The pointer to (x, y) in `frame` (a drag, when it moved), then `button` released.
     void release_button(const Frame::FrameBase& frame, int x, int y, unsigned int button = Button1);
