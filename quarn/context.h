@@ -36,7 +36,11 @@ public:
     Context& operator=(const Context&) = delete;
 
     /// Makes the context current on `target_frame`'s window (null unbinds).
-    /// Binding the frame already bound makes no GLX call.
+    /// Binding the frame already bound makes no GLX call. The viewport is not
+    /// changed: GL sets it only at a context's first binding (to the 10 x 10
+    /// host window), so set it from the frame's size in callback_draw:
+    ///
+    ///     glViewport(0, 0, dimensions[0], dimensions[1]);
     void set_target(const Frame::FrameBase* target_frame);
 
     /// Turns swap synchronisation on or off for the window the context is

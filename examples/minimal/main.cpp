@@ -1,4 +1,4 @@
-// The smallest Quarn application: one frame, the context, a clear colour.
+// The smallest Quarn application: one frame, the context, a triangle and a dot.
 // Prints each key press; ends on Escape or when the window is closed.
 #include "main_frame.h"
 #include "quarn/context.h"

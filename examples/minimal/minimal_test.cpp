@@ -1,6 +1,7 @@
 // A test of the minimal application with Quarn's test kit, and no test
-// framework: a private X server, a key typed into the frame, the picture
-// compared with a golden image, and the window manager's close request.
+// framework: a private X server, a key typed into the frame, a click, the
+// picture (the triangle filling the frame, the dot) compared with a golden
+// image, and the window manager's close request.
 // Exits 0 when every check holds.
 #include <cstdio>
 #include <exception>
@@ -27,6 +28,10 @@ void run() {
 
     input.key(window, XK_a);
     check(Quarn::Testing::pump_until([&] { return window.last_key == XK_a; }), "the A key reaches the frame");
+
+    input.click(window, 80, 60);  // a motion to the point, then the press and release
+    check(Quarn::Testing::pump_until([&] { return window.dot[0] == 80 && window.dot[1] == 60; }),
+          "the press is read at the click's point");
 
     context.set_target(&window);
     window.draw();

@@ -33,7 +33,11 @@ public:
     bool mouse_buttons[3];
     /// Pointer position before the most recent move; (-1, -1) until the first.
     int mouse_position_last[2];
-    /// Pointer position at the most recent move, in window pixels.
+    /// Pointer position at the most recent move, in window pixels. Button
+    /// events carry no position: at a press or release this is the last
+    /// motion's place, which is the click's point when the pointer moved into
+    /// the frame first; keep it from the press callback to know where a click
+    /// happened. (0, 0) until the first move.
     int mouse_position[2];
     /// The move in progress (position minus last); (0, 0) outside move callbacks.
     int mouse_relative[2];
