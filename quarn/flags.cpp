@@ -8,6 +8,11 @@ const Button Button::MINIMIZE(1);
 const Button Button::MAXIMIZE(2);
 const Button Button::CLOSE(4);
 
+const Report Report::NONE(0);
+const Report Report::WHEEL(1);
+const Report Report::RESIZE(2);
+const Report Report::TEXT(4);
+
 const Style Style::NONE(0);
 const Style Style::NOBORDER(0x10);
 const Style Style::BORDER(1);

@@ -3,7 +3,7 @@
 namespace Quarn {
 namespace Flags {
 
-/// The bit set shared by Style and Button. Converts to true when any bit is set.
+/// The bit set shared by Style, Button and Report. Converts to true when any bit is set.
 class _quarn_InternalFlag {
 public:
     /// True when any bit is set: `if (style & Style::TITLEBAR)`.
@@ -75,6 +75,35 @@ public:
     static const Style TITLEBAR;   ///< A title bar (8).
 };
 
+/// What a frame reports beyond the events every frame gets (set_report).
+/// Combine with `|`, test with `&`.
+class Report : public _quarn_InternalFlag {
+public:
+    /// An empty set.
+    Report() : _quarn_InternalFlag(0) {}
+    /// A copy of `other`.
+    Report(const Report& other) = default;
+    /// A set holding exactly the bits of `flag`, named or not.
+    Report(unsigned int flag) : _quarn_InternalFlag(flag) {}
+    /// Copies the bits of `other`.
+    Report& operator=(const Report& other) = default;
+
+    /// Whether both sets hold the same bits.
+    bool operator==(const Report& val) const { return _quarn_flag == val._quarn_flag; }
+    /// Whether the sets differ in any bit.
+    bool operator!=(const Report& val) const { return _quarn_flag != val._quarn_flag; }
+    /// The complement of every bit.
+    Report operator~() const { return Report(~_quarn_flag); }
+
+    friend Report operator|(const Report& val1, const Report& val2);
+    friend Report operator&(const Report& val1, const Report& val2);
+
+    static const Report NONE;    ///< Nothing beyond the default events (0).
+    static const Report WHEEL;   ///< The wheel, as EventMouseScroll (1).
+    static const Report RESIZE;  ///< The window's size and state, as EventFrameResize, Minimize, Maximize (2).
+    static const Report TEXT;    ///< Typed text, as EventText (4).
+};
+
 /// The bits of either operand.
 inline Button operator|(const Button& val1, const Button& val2) { return Button(val1._quarn_flag | val2._quarn_flag); }
 /// The bits of both operands.
@@ -83,6 +112,10 @@ inline Button operator&(const Button& val1, const Button& val2) { return Button(
 inline Style operator|(const Style& val1, const Style& val2) { return Style(val1._quarn_flag | val2._quarn_flag); }
 /// The bits of both operands.
 inline Style operator&(const Style& val1, const Style& val2) { return Style(val1._quarn_flag & val2._quarn_flag); }
+/// The bits of either operand.
+inline Report operator|(const Report& val1, const Report& val2) { return Report(val1._quarn_flag | val2._quarn_flag); }
+/// The bits of both operands.
+inline Report operator&(const Report& val1, const Report& val2) { return Report(val1._quarn_flag & val2._quarn_flag); }
 
 }  // namespace Flags
 }  // namespace Quarn

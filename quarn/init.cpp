@@ -2,6 +2,7 @@
 
 #include "quarn/error.h"
 #include "quarn/frame/helpers.h"
+#include "quarn/input/text.h"
 #include "quarn/menu/helpers.h"
 #include "quarn/warning.h"
 
@@ -23,6 +24,7 @@ void init() {
 }
 
 void deinit() {
+    if (_quarn_display) Input::_quarn_text_deinit();
     Frame::_quarn_deinit();
     Menuing::_quarn_deinit();
     if (_quarn_display) {

@@ -5,6 +5,7 @@
 namespace {
 
 using Quarn::Flags::Button;
+using Quarn::Flags::Report;
 using Quarn::Flags::Style;
 
 bool as_bool(bool value) { return value; }
@@ -20,6 +21,10 @@ TEST(Flags, NamedConstantsHoldTheirBits) {
     EXPECT_TRUE(Style::MINI == Style(2));
     EXPECT_TRUE(Style::RESIZABLE == Style(4));
     EXPECT_TRUE(Style::TITLEBAR == Style(8));
+    EXPECT_TRUE(Report::NONE == Report(0));
+    EXPECT_TRUE(Report::WHEEL == Report(1));
+    EXPECT_TRUE(Report::RESIZE == Report(2));
+    EXPECT_TRUE(Report::TEXT == Report(4));
 }
 
 TEST(Flags, OrAndAndCombineBits) {
@@ -54,6 +59,16 @@ TEST(Flags, ComplementAndDefaults) {
     EXPECT_FALSE(as_bool(Style()));
     const Style copy(Style::TITLEBAR);
     EXPECT_TRUE(copy == Style::TITLEBAR);
+}
+
+TEST(Flags, ReportsCombineLikeTheOtherSets) {
+    const Report all = Report::WHEEL | Report::RESIZE | Report::TEXT;
+    EXPECT_TRUE(all == Report(7));
+    EXPECT_TRUE(as_bool(all & Report::RESIZE));
+    EXPECT_TRUE((all & ~Report::TEXT) == (Report::WHEEL | Report::RESIZE));
+    EXPECT_TRUE(all != Report::NONE);
+    EXPECT_FALSE(as_bool(Report()));
+    EXPECT_FALSE(as_bool(Report::WHEEL & Report::TEXT));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "quarn/error.h"
 #include "quarn/frame/helpers.h"
+#include "quarn/frame/report.h"
 #include "quarn/init.h"
 #include "quarn/input/state.h"
 #include "quarn/warning.h"
@@ -82,6 +83,12 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     XSetWindowAttributes window_attributes;
     window_attributes.colormap = color_map;
     window_attributes.event_mask = ExposureMask | KeyPressMask;
+    report = Flags::Report::NONE;
+    reported_size[0] = dimensions[0];
+    reported_size[1] = dimensions[1];
+    iconic = false;
+    maximized = false;
+    input_context = nullptr;
     window = XCreateWindow(_quarn_display, x_parent, position[0], position[1], dimensions[0], dimensions[1], 0,
                            visual_info->depth, InputOutput, visual_info->visual, CWColormap | CWEventMask,
                            &window_attributes);
@@ -90,9 +97,7 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     // Focus changes, the keyboard's state after them (KeymapNotify) and
     // crossings let the pump release what a frame holds when the real release
     // will not reach it.
-    XSelectInput(_quarn_display, window,
-                 KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                     ExposureMask | FocusChangeMask | KeymapStateMask | EnterWindowMask | LeaveWindowMask);
+    XSelectInput(_quarn_display, window, event_mask);
 
     // only_if_exists False: on a server where no client has made the atom yet
     // (a bare Xvfb, a session before its window manager) True yields None, and
@@ -105,6 +110,7 @@ _quarn_FrameBacking::~_quarn_FrameBacking() {
     // After deinit the connection is gone, and the server has freed the window
     // and colormap with it.
     if (_quarn_display) {
+        if (input_context) XDestroyIC(input_context);
         XDestroyWindow(_quarn_display, window);
         XFreeColormap(_quarn_display, color_map);
     }
@@ -204,6 +210,8 @@ void FrameBase::set_show(bool show, int blend_ms) {
     visible = show;
 }
 
+void FrameBase::set_report(const Flags::Report& report) { _quarn_set_report(this, report); }
+
 void FrameBase::draw() {
     // Swapping with no context current is a GLX error that ends the process.
     if (!glXGetCurrentContext()) {
@@ -240,6 +248,7 @@ void FrameBase::callback_input(const Input::State*, const Input::Events::EventFr
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameMinimize*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameMaximize*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameResize*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventText*) {}
 
 }  // namespace Frame
 }  // namespace Quarn

@@ -34,6 +34,7 @@ class EventFrameClose;
 class EventFrameMinimize;
 class EventFrameMaximize;
 class EventFrameResize;
+class EventText;
 }  // namespace Events
 }  // namespace Input
 
@@ -62,6 +63,19 @@ public:
     Window window;             ///< The X window; the frame registry's key.
     XVisualInfo* visual_info;  ///< The GLX visual of the window (owned, freed with XFree).
     Colormap color_map;        ///< The window's colormap (owned).
+
+    /// What every frame's window selects.
+    static constexpr long event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                                       PointerMotionMask | ExposureMask | FocusChangeMask | KeymapStateMask |
+                                       EnterWindowMask | LeaveWindowMask;
+    /// @name What the frame reports beyond that (FrameBase::set_report)
+    //@{
+    Flags::Report report;  ///< The reports asked for; NONE at first.
+    int reported_size[2];  ///< The window's size as the server last reported it (RESIZE).
+    bool iconic;           ///< Whether WM_STATE last said IconicState (RESIZE).
+    bool maximized;        ///< Whether _NET_WM_STATE last held both maximized states (RESIZE).
+    XIC input_context;     ///< The window's input context (TEXT), or null (owned).
+    //@}
 };
 
 /// Base class of the application's windows. Override the callback_input
@@ -111,6 +125,9 @@ public:
 
     /// Draws the frame's content; called only by draw(), with the context bound.
     virtual void callback_draw();
+    /// One typed character (EventBase, then this). Only frames that report
+    /// Flags::Report::TEXT get it; does nothing unless overridden.
+    virtual void callback_input(const Input::State* state, const Input::Events::EventText* event);
 
     /// Stores and applies a new size. Widths and heights outside 1 to 65535
     /// are refused with a warning and change nothing.
@@ -135,6 +152,21 @@ public:
     /// Maps (`show` true) or unmaps the window. Asking for the current state
     /// only warns; a non-zero `blend_ms` warns that Linux has no fading.
     void set_show(bool show, int blend_ms);
+
+    /// What the frame reports from now on, beyond the events every frame
+    /// gets; replaces the earlier set. NONE at first, and a frame that reports
+    /// NONE selects and delivers exactly what it did before any report.
+    /// - WHEEL: each notch of the wheel as EventMouseScroll (buttons 4 and 5
+    ///   vertical, +1 up; 6 and 7 horizontal, +1 right).
+    /// - RESIZE: EventFrameResize when the window's size changes (whoever
+    ///   changed it), EventFrameMinimize and EventFrameMaximize when the
+    ///   window manager iconifies or maximizes it, and `dimensions` kept to
+    ///   the window's size; the "ConfigureNotify!" trace is no longer printed
+    ///   for it. Costs one event per move of the window and one property read
+    ///   per change of its WM_STATE or _NET_WM_STATE.
+    /// - TEXT: EventText for each character typed, through the X input method
+    ///   (dead keys, Compose, IBus or fcitx) where there is one.
+    void set_report(const Flags::Report& report);
 
     /// Calls callback_draw(), swaps the window's buffers and waits with
     /// glFinish(). Bind the context to this frame first (Context::set_target);

@@ -26,6 +26,20 @@ void RecordingFrame::record(const char* level, const Quarn::Input::State* state,
         call.move[2] = move->x_rel;
         call.move[3] = move->y_rel;
     }
+    if (const auto* scroll = dynamic_cast<const EventMouseScroll*>(event)) {
+        call.delta[0] = scroll->delta[0];
+        call.delta[1] = scroll->delta[1];
+    }
+    if (const auto* resize = dynamic_cast<const EventFrameResize*>(event)) {
+        call.size[0] = resize->width;
+        call.size[1] = resize->height;
+    }
+    if (const auto* text = dynamic_cast<const EventText*>(event)) {
+        call.text = text->utf8;
+        call.codepoint = text->codepoint;
+    }
+    call.dimensions[0] = dimensions[0];
+    call.dimensions[1] = dimensions[1];
     std::copy(state->mouse_buttons, state->mouse_buttons + 3, call.buttons);
     std::copy(state->mouse_position, state->mouse_position + 2, call.position);
     std::copy(state->mouse_position_last, state->mouse_position_last + 2, call.position_last);

@@ -23,7 +23,12 @@ struct Call {
     int position_last[2];
     int relative[2];
     int wheel[2];
-    bool key_held;  // state.key_pressed(key) for key events
+    bool key_held;       // state.key_pressed(key) for key events
+    int delta[2];        // scroll events only
+    int size[2];         // resize events only: width, height
+    int dimensions[2];   // the frame's dimensions at the call
+    std::string text;    // text events only: the character in UTF-8
+    char32_t codepoint;  // text events only
 };
 
 // A frame that records every input callback into `log`, which lives outside
@@ -64,6 +69,7 @@ public:
     QUARN_TEST_RECORD(EventFrameMinimize)
     QUARN_TEST_RECORD(EventFrameMaximize)
     QUARN_TEST_RECORD(EventFrameResize)
+    QUARN_TEST_RECORD(EventText)
 #undef QUARN_TEST_RECORD
 
 private:

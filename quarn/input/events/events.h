@@ -22,7 +22,7 @@ public:
     /// Delivers the event through its whole class chain onto `frame`.
     virtual void _quarn_handle(Frame::FrameBase* frame) { _quarn_issue(frame, this); }
 
-    const int type;  ///< The concrete class's code: a power of two from 1 to 16384.
+    const int type;  ///< The concrete class's code: a power of two from 1 to 32768.
 
 protected:
     /// Calls the frame's callback_input overload for `type_event` with the
@@ -191,8 +191,8 @@ public:
     }
 };
 
-/// Wheel turn (type 256): `delta` is (horizontal, vertical). Never delivered
-/// on Linux, where the wheel arrives as X buttons 4 and 5 and is ignored.
+/// Wheel turn (type 256): `delta` is (horizontal, vertical). Delivered to
+/// frames that report Flags::Report::WHEEL, one per notch.
 class EventMouseScroll : public EventMouseBase {
 public:
     /// Builds the event with its own type code.
@@ -261,7 +261,8 @@ public:
     }
 };
 
-/// The window was minimized (type 4096). Never delivered on Linux.
+/// The window was minimized (type 4096). Delivered to frames that report
+/// Flags::Report::RESIZE.
 class EventFrameMinimize : public EventFrameBase {
 public:
     /// Builds the event with its own type code.
@@ -272,7 +273,8 @@ public:
     }
 };
 
-/// The window was maximized (type 8192). Never delivered on Linux.
+/// The window was maximized (type 8192). Delivered to frames that report
+/// Flags::Report::RESIZE.
 class EventFrameMaximize : public EventFrameBase {
 public:
     /// Builds the event with its own type code.
@@ -283,7 +285,8 @@ public:
     }
 };
 
-/// The drawing area is now `width` x `height` (type 16384). Never delivered on Linux.
+/// The drawing area is now `width` x `height` (type 16384). Delivered to
+/// frames that report Flags::Report::RESIZE.
 class EventFrameResize : public EventFrameBase {
 public:
     /// Builds the event with its own type code.
@@ -295,6 +298,25 @@ public:
 
     const int width;   ///< New drawing-area width in pixels.
     const int height;  ///< New drawing-area height in pixels.
+};
+
+/// One character typed (type 32768), after the EventKeyDown of the key that
+/// produced it; a composed character after the key that completes it.
+/// Delivered to frames that report Flags::Report::TEXT.
+class EventText : public EventBase {
+public:
+    /// Builds the event for `codepoint`, with its UTF-8 form `text` (at most
+    /// four bytes, NUL-terminated).
+    EventText(char32_t codepoint, const char* text) : EventBase(32768), codepoint(codepoint), utf8{} {
+        for (int i = 0; i < 4 && text[i]; ++i) utf8[i] = text[i];
+    }
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    const char32_t codepoint;  ///< One Unicode scalar value.
+    char utf8[5];              ///< The same character in UTF-8, NUL-terminated.
 };
 
 }  // namespace Events

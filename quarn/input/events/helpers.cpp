@@ -7,10 +7,12 @@
 
 #include "quarn/error.h"
 #include "quarn/frame/helpers.h"
+#include "quarn/frame/report.h"
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
 #include "quarn/input/events/releases.h"
 #include "quarn/input/state.h"
+#include "quarn/input/text.h"
 #include "quarn/menu/helpers.h"
 
 namespace Quarn {
@@ -68,8 +70,13 @@ void issue_button_press(Frame::FrameBase* frame, unsigned int button) {
         case Button1: _quarn_issue_mouseldown(frame); break;
         case Button2: _quarn_issue_mousemdown(frame); break;
         case Button3: _quarn_issue_mouserdown(frame); break;
-        default: break;  // 4 and 5 are the wheel, which Linux frames do not report
+        default: break;
     }
+    // X reports each notch of the wheel as a press of 4 to 7 (and a release,
+    // which says nothing more): only frames that report WHEEL get them.
+    if (button < 4 || button > 7 || !Frame::_quarn_reports(frame, Flags::Report::WHEEL)) return;
+    static const int kNotches[4][2] = {{0, 1}, {0, -1}, {-1, 0}, {1, 0}};  // up, down, left, right
+    _quarn_issue_mousescroll(frame, kNotches[button - 4][0], kNotches[button - 4][1]);
 }
 
 void issue_button_release(Frame::FrameBase* frame, unsigned int button) {
@@ -142,6 +149,9 @@ Window keymap_window = None;
 }  // namespace
 
 void _quarn_handle(XEvent& event) {
+    // An input method, where one is open, sees every event first.
+    const _quarn_KeyRoute route = _quarn_text_route(event);
+    if (route == _quarn_KeyRoute::DROP) return;
     Frame::FrameBase* const frame = lookup(event.xany.window);
 
     // These two need no frame: the keyboard mapping is the connection's, and
@@ -151,7 +161,9 @@ void _quarn_handle(XEvent& event) {
         return;
     }
     if (event.type == ConfigureNotify) {
-        if (_quarn_trace)
+        if (frame && Frame::_quarn_reports(frame, Flags::Report::RESIZE))
+            Frame::_quarn_report_configure(frame, event.xconfigure);
+        else if (_quarn_trace)
             std::printf("ConfigureNotify! (resize: %dx%d)\n", event.xconfigure.width, event.xconfigure.height);
         return;
     }
@@ -167,8 +179,14 @@ void _quarn_handle(XEvent& event) {
     // its callbacks may have destroyed the frame.
     if (release_lost_buttons(frame, event) && !lookup(event.xany.window)) return;
     switch (event.type) {
-        case KeyPress: _quarn_issue_keydown(frame, key_symbol(event)); break;
-        case KeyRelease: _quarn_issue_keyup(frame, key_symbol(event)); break;
+        case KeyPress:
+            if (route != _quarn_KeyRoute::TEXT_ONLY) _quarn_issue_keydown(frame, key_symbol(event));
+            // The key's text comes after its own event, if the callbacks left the frame.
+            if (route != _quarn_KeyRoute::KEY_ONLY && lookup(event.xany.window)) _quarn_issue_text(frame, event.xkey);
+            break;
+        case KeyRelease:
+            if (route != _quarn_KeyRoute::TEXT_ONLY) _quarn_issue_keyup(frame, key_symbol(event));
+            break;
         case ButtonPress:
             if (_quarn_button_is_new(event.xany.window, event.xbutton.button, true))
                 issue_button_press(frame, event.xbutton.button);
@@ -181,8 +199,14 @@ void _quarn_handle(XEvent& event) {
         // Any client message counts as the close request; WM_DELETE_WINDOW is
         // the only protocol the window registers.
         case ClientMessage: _quarn_issue_close(frame); break;
+        case FocusIn: _quarn_text_focus(frame, true); break;
         case FocusOut:
+            _quarn_text_focus(frame, false);
             if (focus_leaves(event.xfocus)) _quarn_issue_focusout(frame);
+            break;
+        case PropertyNotify:
+            if (Frame::_quarn_reports(frame, Flags::Report::RESIZE))
+                Frame::_quarn_report_property(frame, event.xproperty);
             break;
         default: break;
     }

@@ -1,0 +1,137 @@
+#include "quarn/frame/report.h"
+
+#include <X11/Xatom.h>
+
+#include <memory>
+
+#include "quarn/frame/frame.h"
+#include "quarn/init.h"
+#include "quarn/input/events/helpers.h"
+#include "quarn/input/text.h"
+
+namespace Quarn {
+namespace Frame {
+
+namespace {
+
+// The masks a report adds to the window's selection.
+constexpr long kResizeMask = StructureNotifyMask | PropertyChangeMask;
+
+struct XFreeDeleter {
+    void operator()(unsigned char* data) const { XFree(data); }
+};
+
+// The window-manager atoms, made once per connection.
+struct Atoms {
+    Display* display = nullptr;
+    Atom wm_state = None, net_wm_state = None, maximized_vert = None, maximized_horz = None;
+};
+
+const Atoms& atoms() {
+    static Atoms made;
+    if (made.display != _quarn_display) {
+        made.display = _quarn_display;
+        made.wm_state = XInternAtom(_quarn_display, "WM_STATE", False);
+        made.net_wm_state = XInternAtom(_quarn_display, "_NET_WM_STATE", False);
+        made.maximized_vert = XInternAtom(_quarn_display, "_NET_WM_STATE_MAXIMIZED_VERT", False);
+        made.maximized_horz = XInternAtom(_quarn_display, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
+    }
+    return made;
+}
+
+// The 32-bit items of a window property (as longs, Xlib's format-32 rule).
+std::unique_ptr<unsigned char, XFreeDeleter> read_property(Window window, Atom property, Atom type,
+                                                           unsigned long& count) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    count = 0;
+    if (XGetWindowProperty(_quarn_display, window, property, 0, 64, False, type, &actual, &format, &count, &after,
+                           &data) != Success ||
+        format != 32) {
+        count = 0;
+        if (data) XFree(data);
+        return nullptr;
+    }
+    return std::unique_ptr<unsigned char, XFreeDeleter>(data);
+}
+
+bool read_iconic(Window window) {
+    unsigned long count = 0;
+    const auto data = read_property(window, atoms().wm_state, atoms().wm_state, count);
+    return count >= 1 && reinterpret_cast<const long*>(data.get())[0] == IconicState;
+}
+
+bool read_maximized(Window window) {
+    unsigned long count = 0;
+    const auto data = read_property(window, atoms().net_wm_state, XA_ATOM, count);
+    const auto* states = reinterpret_cast<const long*>(data.get());
+    bool vertical = false, horizontal = false;
+    for (unsigned long i = 0; i < count; ++i) {
+        vertical = vertical || static_cast<Atom>(states[i]) == atoms().maximized_vert;
+        horizontal = horizontal || static_cast<Atom>(states[i]) == atoms().maximized_horz;
+    }
+    return vertical && horizontal;
+}
+
+}  // namespace
+
+bool _quarn_reports(const FrameBase* frame, const Flags::Report& report) {
+    return frame->_quarn_backing->report & report;
+}
+
+void _quarn_set_report(FrameBase* frame, const Flags::Report& report) {
+    _quarn_FrameBacking& backing = *frame->_quarn_backing;
+    const Window window = backing.window;
+    const bool resize_on = report & Flags::Report::RESIZE;
+    const bool resize_was = backing.report & Flags::Report::RESIZE;
+    const bool text_on = report & Flags::Report::TEXT;
+    const bool text_was = backing.report & Flags::Report::TEXT;
+    backing.report = report;
+
+    if (text_on != text_was) Input::_quarn_text_enable(frame, text_on);
+    if (resize_on == resize_was) return;
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(_quarn_display, window, &attributes);
+    // Only this report's bits change, and none the frame selects anyway.
+    const long own = kResizeMask & ~_quarn_FrameBacking::event_mask;
+    XSelectInput(_quarn_display, window,
+                 resize_on ? attributes.your_event_mask | own : attributes.your_event_mask & ~own);
+    if (!resize_on) return;
+    // Read after selecting (the reads' round trips send the selection), so
+    // no change falls between the two.
+    XGetWindowAttributes(_quarn_display, window, &attributes);
+    backing.reported_size[0] = attributes.width;
+    backing.reported_size[1] = attributes.height;
+    backing.iconic = read_iconic(window);
+    backing.maximized = read_maximized(window);
+}
+
+void _quarn_report_configure(FrameBase* frame, const XConfigureEvent& configure) {
+    int* const size = frame->_quarn_backing->reported_size;
+    if (configure.width == size[0] && configure.height == size[1]) return;
+    size[0] = configure.width;
+    size[1] = configure.height;
+    Input::Events::_quarn_issue_resize(frame, size[0], size[1], false, false);
+}
+
+void _quarn_report_property(FrameBase* frame, const XPropertyEvent& property) {
+    _quarn_FrameBacking& backing = *frame->_quarn_backing;
+    const int* const size = backing.reported_size;
+    if (property.atom == atoms().wm_state) {
+        const bool iconic = read_iconic(backing.window);
+        if (iconic == backing.iconic) return;
+        backing.iconic = iconic;
+        // A restore is a plain resize, so an application that stopped drawing starts again.
+        Input::Events::_quarn_issue_resize(frame, size[0], size[1], iconic, false);
+    } else if (property.atom == atoms().net_wm_state) {
+        const bool maximized = read_maximized(backing.window);
+        const bool became = maximized && !backing.maximized;
+        backing.maximized = maximized;
+        if (became) Input::Events::_quarn_issue_resize(frame, size[0], size[1], false, true);
+    }
+}
+
+}  // namespace Frame
+}  // namespace Quarn

@@ -1,0 +1,257 @@
+#include "quarn/input/text.h"
+
+#include <X11/Xlocale.h>
+#include <X11/Xutil.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "quarn/frame/frame.h"
+#include "quarn/frame/helpers.h"
+#include "quarn/frame/report.h"
+#include "quarn/init.h"
+#include "quarn/input/events/events.h"
+
+namespace Quarn {
+namespace Input {
+
+namespace {
+
+XIM input_method = nullptr;
+bool awaiting_method = false;
+
+// Key events the input method took, so that the copies some methods (IBus)
+// hand back are not delivered twice. Two real presses can share a server
+// millisecond, so a copy is recognised only by its keycode, time and type
+// together, once.
+struct Taken {
+    unsigned int keycode;
+    Time time;
+    int type;
+};
+Taken taken[16];
+unsigned int taken_next = 0;
+
+void remember_taken(const XKeyEvent& key) {
+    taken[taken_next % 16] = Taken{key.keycode, key.time, key.type};
+    ++taken_next;
+}
+
+bool forget_taken(const XKeyEvent& key) {
+    for (Taken& entry : taken) {
+        if (entry.keycode == key.keycode && entry.time == key.time && entry.type == key.type && entry.keycode) {
+            entry.keycode = 0;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Xlib opens the input method of the current locale. The system's locale is
+// taken for the call (so LANG=C.UTF-8 gives dead keys and Compose to an
+// application that never calls setlocale), and the application's is put back.
+template <typename Call>
+auto in_system_locale(Call call) {
+    const char* current = std::setlocale(LC_CTYPE, nullptr);
+    const std::string saved = current ? current : "C";
+    std::setlocale(LC_CTYPE, "");
+    XSetLocaleModifiers("");
+    auto result = call();
+    std::setlocale(LC_CTYPE, saved.c_str());
+    return result;
+}
+
+void create_context(Frame::FrameBase* frame);
+void method_started(Display*, XPointer, XPointer);
+
+// The method went away (its server ended): its contexts are gone with it.
+void method_destroyed(XIM, XPointer, XPointer) {
+    input_method = nullptr;
+    if (Frame::_quarn_windows)
+        for (const auto& [window, frame] : *Frame::_quarn_windows) frame->_quarn_backing->input_context = nullptr;
+    awaiting_method = in_system_locale([] {
+        return XRegisterIMInstantiateCallback(_quarn_display, nullptr, nullptr, nullptr, method_started, nullptr) ==
+               True;
+    });
+}
+
+bool open_method() {
+    XIM method = in_system_locale([] { return XOpenIM(_quarn_display, nullptr, nullptr, nullptr); });
+    if (!method) return false;
+    XIMStyles* styles = nullptr;
+    bool usable = false;
+    if (!XGetIMValues(method, XNQueryInputStyle, &styles, nullptr) && styles) {
+        for (unsigned short i = 0; i < styles->count_styles; ++i)
+            usable = usable || styles->supported_styles[i] == (XIMPreeditNothing | XIMStatusNothing);
+        XFree(styles);
+    }
+    if (!usable) {
+        XCloseIM(method);
+        return false;
+    }
+    XIMCallback destroyed{nullptr, method_destroyed};
+    XSetIMValues(method, XNDestroyCallback, &destroyed, nullptr);
+    input_method = method;
+    return true;
+}
+
+// An input method became available: open it and give every frame that
+// reports TEXT its context.
+void method_started(Display*, XPointer, XPointer) {
+    if (input_method || !open_method()) return;
+    XUnregisterIMInstantiateCallback(_quarn_display, nullptr, nullptr, nullptr, method_started, nullptr);
+    awaiting_method = false;
+    for (const auto& [window, frame] : *Frame::_quarn_windows)
+        if (Frame::_quarn_reports(frame, Flags::Report::TEXT)) create_context(frame);
+}
+
+// The masks a context needs beyond those every frame selects.
+long context_mask(XIC context) {
+    long filter = 0;
+    XGetICValues(context, XNFilterEvents, &filter, nullptr);
+    return filter & ~Frame::_quarn_FrameBacking::event_mask;
+}
+
+void select_more(Window window, long add, long remove) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(_quarn_display, window, &attributes);
+    XSelectInput(_quarn_display, window, (attributes.your_event_mask & ~remove) | add);
+}
+
+void create_context(Frame::FrameBase* frame) {
+    Frame::_quarn_FrameBacking& backing = *frame->_quarn_backing;
+    if (!input_method || backing.input_context) return;
+    backing.input_context = XCreateIC(input_method, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
+                                      backing.window, XNFocusWindow, backing.window, nullptr);
+    if (!backing.input_context) return;
+    select_more(backing.window, context_mask(backing.input_context), 0);
+    Window focused = None;
+    int revert = 0;
+    XGetInputFocus(_quarn_display, &focused, &revert);
+    if (focused == backing.window) XSetICFocus(backing.input_context);
+}
+
+// One UTF-8 sequence of `text` at `at`: its code point, and `at` moved past it.
+char32_t decode(const char* text, std::size_t& at) {
+    const auto lead = static_cast<unsigned char>(text[at++]);
+    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    char32_t codepoint = extra == 3 ? lead & 0x07u : extra == 2 ? lead & 0x0Fu : extra == 1 ? lead & 0x1Fu : lead;
+    for (int i = 0; i < extra && text[at]; ++i)
+        codepoint = (codepoint << 6) | (static_cast<unsigned char>(text[at++]) & 0x3Fu);
+    return codepoint;
+}
+
+bool is_text(char32_t codepoint) {
+    return codepoint >= 0x20 && !(codepoint >= 0x7F && codepoint <= 0x9F) && codepoint <= 0x10FFFF;
+}
+
+// Delivers each character of `utf8`; stops if a callback destroys the frame.
+void issue_characters(Frame::FrameBase* frame, const char* utf8) {
+    const Window window = frame->_quarn_backing->window;
+    for (std::size_t at = 0; utf8[at];) {
+        const std::size_t start = at;
+        const char32_t codepoint = decode(utf8, at);
+        if (!is_text(codepoint)) continue;
+        char one[5] = {};
+        for (std::size_t i = start; i < at && i - start < 4; ++i) one[i - start] = utf8[i];
+        Events::EventText event(codepoint, one);
+        event._quarn_handle(frame);
+        if (!Frame::_quarn_windows || !Frame::_quarn_windows->count(window)) return;
+    }
+}
+
+}  // namespace
+
+_quarn_KeyRoute _quarn_text_route(XEvent& event) {
+    const bool key = event.type == KeyPress || event.type == KeyRelease;
+    if (!input_method) return _quarn_KeyRoute::KEY_AND_TEXT;
+    // HACK: save the keycode; some input methods clear it in XFilterEvent.
+    const unsigned int keycode = key ? event.xkey.keycode : 0;
+    if (XFilterEvent(&event, None)) {
+        if (!key || keycode == 0) return _quarn_KeyRoute::DROP;
+        event.xkey.keycode = keycode;
+        remember_taken(event.xkey);
+        return _quarn_KeyRoute::KEY_ONLY;
+    }
+    if (!key) return _quarn_KeyRoute::KEY_AND_TEXT;
+    if (keycode == 0 || forget_taken(event.xkey)) return _quarn_KeyRoute::TEXT_ONLY;
+    return _quarn_KeyRoute::KEY_AND_TEXT;
+}
+
+void _quarn_text_enable(Frame::FrameBase* frame, bool on) {
+    Frame::_quarn_FrameBacking& backing = *frame->_quarn_backing;
+    if (!on) {
+        if (!backing.input_context) return;
+        const long mask = context_mask(backing.input_context);
+        XDestroyIC(backing.input_context);
+        backing.input_context = nullptr;
+        select_more(
+            backing.window, 0,
+            mask &
+                ~(Frame::_quarn_reports(frame, Flags::Report::RESIZE) ? StructureNotifyMask | PropertyChangeMask : 0));
+        return;
+    }
+    if (!input_method && !awaiting_method && !open_method()) {
+        // None yet: follow one that starts later (this selects a mask on the root window).
+        awaiting_method = in_system_locale([] {
+            return XRegisterIMInstantiateCallback(_quarn_display, nullptr, nullptr, nullptr, method_started, nullptr) ==
+                   True;
+        });
+    }
+    create_context(frame);
+}
+
+void _quarn_text_focus(Frame::FrameBase* frame, bool focused) {
+    XIC context = frame->_quarn_backing->input_context;
+    if (!context) return;
+    if (focused)
+        XSetICFocus(context);
+    else
+        XUnsetICFocus(context);
+}
+
+void _quarn_issue_text(Frame::FrameBase* frame, XKeyEvent& key) {
+    if (!Frame::_quarn_reports(frame, Flags::Report::TEXT)) return;
+    // Ctrl+C is a shortcut, not text; AltGr (ISO_Level3_Shift) is not Mod1.
+    if (key.state & (ControlMask | Mod1Mask)) return;
+    char buffer[64] = {};
+    if (XIC context = frame->_quarn_backing->input_context) {
+        KeySym symbol = NoSymbol;
+        Status status = 0;
+        int length = Xutf8LookupString(context, &key, buffer, sizeof buffer - 1, &symbol, &status);
+        if (status == XBufferOverflow) {
+            std::vector<char> larger(static_cast<std::size_t>(length) + 1);
+            length = Xutf8LookupString(context, &key, larger.data(), length, &symbol, &status);
+            if (status == XLookupChars || status == XLookupBoth) {
+                larger[static_cast<std::size_t>(length)] = '\0';
+                issue_characters(frame, larger.data());
+            }
+            return;
+        }
+        if (status != XLookupChars && status != XLookupBoth) return;
+        buffer[length] = '\0';
+        issue_characters(frame, buffer);
+        return;
+    }
+    // No input method: the key symbol with the modifiers applied (Shift+A is
+    // "A"), turned into its character by libxkbcommon.
+    KeySym symbol = NoSymbol;
+    XLookupString(&key, buffer, sizeof buffer, &symbol, nullptr);
+    if (xkb_keysym_to_utf8(static_cast<xkb_keysym_t>(symbol), buffer, sizeof buffer) > 0)
+        issue_characters(frame, buffer);
+}
+
+void _quarn_text_deinit() {
+    if (awaiting_method)
+        XUnregisterIMInstantiateCallback(_quarn_display, nullptr, nullptr, nullptr, method_started, nullptr);
+    awaiting_method = false;
+    if (input_method) XCloseIM(input_method);
+    input_method = nullptr;
+    taken_next = 0;
+    for (Taken& entry : taken) entry = Taken{};
+}
+
+}  // namespace Input
+}  // namespace Quarn

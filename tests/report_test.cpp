@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "quarn/flags.h"
+#include "quarn/frame/frame.h"
+#include "quarn/init.h"
+#include "quarn/input/events/helpers.h"
+#include "quarn/testing/testing.h"
+#include "tests/support/capture.h"
+#include "tests/support/fixture.h"
+#include "tests/support/recording_frame.h"
+#include "tests/support/x_client.h"
+
+// What frames report beyond the default events, under openbox: the wheel, the
+// window's size and state, and typed text; and that a frame reporting nothing
+// selects and delivers what it always did.
+namespace {
+
+using Quarn::Flags::Report;
+using quarn_test::Call;
+using quarn_test::calls_at;
+using quarn_test::RecordingFrame;
+
+constexpr long kDefaultMask = Quarn::Frame::_quarn_FrameBacking::event_mask;
+
+class Reports : public quarn_test::LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        client = std::make_unique<quarn_test::XClient>();
+    }
+    void TearDown() override {
+        client.reset();
+        LibraryTest::TearDown();
+    }
+    void show(RecordingFrame& frame) {
+        frame.set_size(200, 150);
+        frame.set_position(100, 100);
+        frame.set_show(true, 0);
+        ASSERT_TRUE(Quarn::Testing::wait_shown(frame));
+        input.move(frame, 20, 20);
+        quarn_test::settle(*client);
+        log.clear();
+    }
+    // What the library's connection selects on the frame's window.
+    static long selected(const RecordingFrame& frame) {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(Quarn::_quarn_display, frame._quarn_backing->window, &attributes);
+        return attributes.your_event_mask;
+    }
+    // The request a window manager's own maximize button makes.
+    void maximize(const RecordingFrame& frame) {
+        Display* display = client->display();
+        XEvent message{};
+        message.xclient.type = ClientMessage;
+        message.xclient.window = frame._quarn_backing->window;
+        message.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+        message.xclient.format = 32;
+        message.xclient.data.l[0] = 1;  // add
+        message.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False));
+        message.xclient.data.l[2] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
+        message.xclient.data.l[3] = 1;
+        XSendEvent(display, client->root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
+        client->sync();
+    }
+
+    Quarn::Testing::Input input;
+    std::unique_ptr<quarn_test::XClient> client;
+    std::vector<Call> log;
+};
+
+TEST_F(Reports, ANewFrameReportsNothingAndEachReportAddsAndRemovesOnlyItsMasks) {
+    RecordingFrame frame(log);
+    EXPECT_EQ(selected(frame), kDefaultMask);
+    frame.set_report(Report::RESIZE);
+    EXPECT_EQ(selected(frame), kDefaultMask | StructureNotifyMask | PropertyChangeMask);
+    frame.set_report(Report::WHEEL | Report::RESIZE | Report::TEXT);
+    EXPECT_EQ(selected(frame) & kDefaultMask, kDefaultMask);
+    frame.set_report(Report::TEXT);
+    EXPECT_EQ(selected(frame) & (StructureNotifyMask | PropertyChangeMask), 0);
+    frame.set_report(Report::NONE);
+    EXPECT_EQ(selected(frame), kDefaultMask);
+}
+
+TEST_F(Reports, TheWheelGivesOneScrollPerNotchOnlyToFramesThatAskForIt) {
+    RecordingFrame frame(log);
+    show(frame);
+    input.click(frame, 20, 20, 4);
+    quarn_test::settle(*client);
+    EXPECT_TRUE(calls_at(log, "EventMouseScroll").empty()) << "NONE: the wheel gives nothing";
+
+    frame.set_report(Report::WHEEL);
+    for (unsigned int button : {4u, 5u, 6u, 7u}) input.click(frame, 20, 20, button);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return calls_at(log, "EventMouseScroll").size() == 4; }));
+    quarn_test::settle(*client);
+    const auto scrolls = calls_at(log, "EventMouseScroll");
+    const int expected[4][2] = {{0, 1}, {0, -1}, {-1, 0}, {1, 0}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(scrolls[i].delta[0], expected[i][0]) << "notch " << i;
+        EXPECT_EQ(scrolls[i].delta[1], expected[i][1]) << "notch " << i;
+        EXPECT_EQ(scrolls[i].wheel[0], expected[i][0]) << "the state holds it during the callbacks";
+        EXPECT_EQ(scrolls[i].wheel[1], expected[i][1]);
+        EXPECT_EQ(scrolls[i].type, 256);
+    }
+    EXPECT_EQ(frame.levels(),
+              (std::vector<std::string>{"EventBase", "EventMouseBase", "EventMouseScroll", "EventBase",
+                                        "EventMouseBase", "EventMouseScroll", "EventBase", "EventMouseBase",
+                                        "EventMouseScroll", "EventBase", "EventMouseBase", "EventMouseScroll"}));
+    EXPECT_EQ(frame.input_state->mouse_wheel_relative[0], 0);
+    EXPECT_EQ(frame.input_state->mouse_wheel_relative[1], 0);
+    EXPECT_FALSE(frame.input_state->mouse_buttons[0] || frame.input_state->mouse_buttons[1] ||
+                 frame.input_state->mouse_buttons[2]);
+}
+
+TEST_F(Reports, ResizeFollowsTheWindowsSizeInsteadOfPrintingTheTrace) {
+    RecordingFrame frame(log);
+    show(frame);
+    quarn_test::StdoutCapture capture;
+    frame.set_report(Report::RESIZE);
+    frame.set_size(300, 220);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return !calls_at(log, "EventFrameResize").empty(); }));
+    quarn_test::settle(*client);
+    const auto resizes = calls_at(log, "EventFrameResize");
+    ASSERT_EQ(resizes.size(), 1u);
+    EXPECT_EQ(resizes[0].size[0], 300);
+    EXPECT_EQ(resizes[0].size[1], 220);
+    EXPECT_EQ(resizes[0].dimensions[0], 300);
+    EXPECT_EQ(frame.levels(), (std::vector<std::string>{"EventBase", "EventFrameBase", "EventFrameResize"}));
+    // Someone else resizes it (a user's drag, a tiling manager): the same.
+    log.clear();
+    XResizeWindow(client->display(), frame._quarn_backing->window, 250, 180);
+    client->sync();
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return !calls_at(log, "EventFrameResize").empty(); }));
+    EXPECT_EQ(frame.dimensions[0], 250);
+    EXPECT_EQ(frame.dimensions[1], 180);
+    // A move only: nothing.
+    log.clear();
+    frame.set_position(150, 120);
+    quarn_test::settle(*client);
+    EXPECT_TRUE(calls_at(log, "EventFrameResize").empty());
+    EXPECT_EQ(capture.finish(), "") << "no ConfigureNotify trace for a frame that reports RESIZE";
+}
+
+TEST_F(Reports, MaximizeAndMinimizeThroughTheWindowManager) {
+    RecordingFrame frame(log);
+    show(frame);
+    frame.set_report(Report::RESIZE);
+    maximize(frame);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return !calls_at(log, "EventFrameMaximize").empty(); }));
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return frame.dimensions[0] > 1000; }))
+        << "the maximized size follows: " << frame.dimensions[0];
+    // The maximize and its resize come as one chain; X does not order the
+    // manager's property change and its configure, so the size may come first.
+    const std::vector<std::string> levels = frame.levels();
+    const auto at = std::find(levels.begin(), levels.end(), "EventFrameMaximize");
+    ASSERT_TRUE(at - levels.begin() >= 2 && levels.end() - at >= 4);
+    EXPECT_EQ(std::vector<std::string>(at - 2, at + 4),
+              (std::vector<std::string>{"EventBase", "EventFrameBase", "EventFrameMaximize", "EventBase",
+                                        "EventFrameBase", "EventFrameResize"}));
+    quarn_test::settle(*client);
+    XSync(Quarn::_quarn_display, False);
+    EXPECT_EQ(frame.dimensions[0], client->attributes(frame._quarn_backing->window).width);
+
+    log.clear();
+    XIconifyWindow(client->display(), frame._quarn_backing->window, DefaultScreen(client->display()));
+    client->sync();
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return !calls_at(log, "EventFrameMinimize").empty(); }));
+    EXPECT_EQ(frame.levels(), (std::vector<std::string>{"EventBase", "EventFrameBase", "EventFrameMinimize",
+                                                        "EventBase", "EventFrameBase", "EventFrameResize"}));
+    log.clear();
+    XMapWindow(client->display(), frame._quarn_backing->window);  // restored
+    client->sync();
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return !calls_at(log, "EventFrameResize").empty(); }));
+    EXPECT_TRUE(calls_at(log, "EventFrameMinimize").empty());
+}
+
+// Maps `keysym` on a keycode the keyboard leaves empty; returns it.
+KeyCode map_spare_key(Display* display, KeySym keysym) {
+    int min_code = 0, max_code = 0, per_code = 0;
+    XDisplayKeycodes(display, &min_code, &max_code);
+    KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(min_code), max_code - min_code + 1, &per_code);
+    KeyCode spare = 0;
+    for (int code = max_code; code >= min_code && !spare; --code) {
+        bool empty = true;
+        for (int i = 0; i < per_code; ++i) empty = empty && map[(code - min_code) * per_code + i] == NoSymbol;
+        if (empty) spare = static_cast<KeyCode>(code);
+    }
+    XFree(map);
+    if (spare) XChangeKeyboardMapping(display, spare, 1, &keysym, 1);
+    XSync(display, False);
+    return spare;
+}
+
+std::string typed(const std::vector<Call>& log) {
+    std::string text;
+    for (const Call& call : calls_at(log, "EventText")) text += call.text;
+    return text;
+}
+
+TEST_F(Reports, TextComesAfterItsKeyAndNotForControlOrShortcuts) {
+    RecordingFrame frame(log);
+    show(frame);
+    const std::string locale_before = std::setlocale(LC_CTYPE, nullptr);
+    frame.set_report(Report::TEXT);
+    EXPECT_EQ(std::setlocale(LC_CTYPE, nullptr), locale_before) << "the application's locale is left alone";
+    input.key(frame, XK_a);
+    input.press_key(frame, XK_Shift_L);
+    input.key(frame, XK_b);
+    input.release_key(frame, XK_Shift_L);
+    input.key(frame, XK_Return);  // a control character: no text
+    input.press_key(frame, XK_Control_L);
+    input.key(frame, XK_c);  // a shortcut: no text
+    input.release_key(frame, XK_Control_L);
+    input.key(frame, XK_z);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return typed(log) == "aBz"; })) << typed(log);
+    // The chain: the key's own event first, then its text.
+    const std::vector<std::string> levels = frame.levels();
+    EXPECT_EQ(std::vector<std::string>(levels.begin(), levels.begin() + 5),
+              (std::vector<std::string>{"EventBase", "EventKeyBase", "EventKeyDown", "EventBase", "EventText"}));
+    EXPECT_EQ(calls_at(log, "EventText")[0].type, 32768);
+    EXPECT_EQ(calls_at(log, "EventText")[0].codepoint, U'a');
+    EXPECT_EQ(calls_at(log, "EventKeyDown").size(), 7u) << "every press still gives its own key event";
+
+    log.clear();
+    frame.set_report(Report::NONE);
+    input.key(frame, XK_a);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return !calls_at(log, "EventKeyUp").empty(); }));
+    EXPECT_TRUE(calls_at(log, "EventText").empty());
+}
+
+TEST_F(Reports, ADeadKeyComposesWithTheNextKeyAndBothKeepTheirKeyEvents) {
+    RecordingFrame frame(log);
+    show(frame);
+    frame.set_report(Report::TEXT);
+    const KeyCode dead = map_spare_key(client->display(), XK_dead_acute);
+    ASSERT_NE(dead, 0);
+    input.key(frame, XK_h);  // gives the frame the focus, and text of its own
+    client->key_code(dead, true);
+    client->key_code(dead, false);
+    input.key(frame, XK_e);
+    input.key(frame, XK_l);
+    input.key(frame, XK_l);  // two real presses, maybe in one millisecond
+    input.key(frame, XK_o);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return typed(log) == "h\u00e9llo"; })) << typed(log);
+    quarn_test::settle(*client);
+    EXPECT_EQ(typed(log), "h\u00e9llo");
+    const auto downs = calls_at(log, "EventKeyDown");
+    ASSERT_EQ(downs.size(), 6u) << "the dead key's own press is a key event too";
+    EXPECT_EQ(downs[1].key, static_cast<unsigned int>(XK_dead_acute));
+    EXPECT_EQ(calls_at(log, "EventKeyUp").size(), 6u);
+    // The composed character comes after the key that completes it.
+    std::size_t e_down = 0, e_acute = 0;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        if (log[i].level == "EventKeyDown" && log[i].key == XK_e) e_down = i;
+        if (log[i].level == "EventText" && log[i].codepoint == 0xE9) e_acute = i;
+    }
+    EXPECT_LT(e_down, e_acute);
+    KeySym none = NoSymbol;
+    XChangeKeyboardMapping(client->display(), dead, 1, &none, 1);
+    client->sync();
+}
+
+TEST_F(Reports, InputContextsComeAndGoWithTheTextReport) {
+    for (int round = 0; round < 3; ++round) {
+        auto* frame = new RecordingFrame(log);
+        frame->set_report(Report::TEXT);
+        EXPECT_NE(frame->_quarn_backing->input_context, nullptr);
+        frame->set_report(Report::WHEEL);
+        EXPECT_EQ(frame->_quarn_backing->input_context, nullptr);
+        frame->set_report(Report::TEXT | Report::RESIZE);
+        delete frame;  // with its context
+    }
+}
+
+}  // namespace
