@@ -1,6 +1,8 @@
 #include "quarn/testing/input.h"
 
+#include <X11/Xatom.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <poll.h>
 
 #include <chrono>
@@ -20,7 +22,45 @@ Input::Input() : display_(XOpenDisplay(_quarn_display ? DisplayString(_quarn_dis
     if (!display_) throw std::runtime_error("Quarn::Testing::Input: cannot connect to the X server");
 }
 
-Input::~Input() { XCloseDisplay(display_); }
+Input::~Input() {
+    // The spare keycodes get their emptiness back.
+    KeySym none = NoSymbol;
+    for (const auto& [keysym, code] : borrowed_) XChangeKeyboardMapping(display_, code, 1, &none, 1);
+    XCloseDisplay(display_);
+}
+
+// The keycode that types `keysym`, and whether it needs Shift; a key symbol
+// the keymap lacks is given a spare keycode (one without symbols).
+KeyCode Input::keycode_for(KeySym keysym, bool& shifted) {
+    shifted = false;
+    // This connection's copy of the keymap does not know the keycodes it lent yet.
+    for (const auto& [lent, code] : borrowed_)
+        if (lent == keysym) return code;
+    if (const KeyCode code = XKeysymToKeycode(display_, keysym)) {
+        XKeyEvent key{};
+        key.display = display_;
+        key.keycode = code;
+        shifted = XLookupKeysym(&key, 0) != keysym;
+        return code;
+    }
+    int min_code = 0, max_code = 0, per_code = 0;
+    XDisplayKeycodes(display_, &min_code, &max_code);
+    KeySym* map = XGetKeyboardMapping(display_, static_cast<KeyCode>(min_code), max_code - min_code + 1, &per_code);
+    KeyCode spare = 0;
+    for (int code = max_code; code >= min_code && !spare; --code) {
+        bool empty = true;
+        for (int i = 0; i < per_code; ++i) empty = empty && map[(code - min_code) * per_code + i] == NoSymbol;
+        // Keycodes lent already still look empty to this connection.
+        for (const auto& lent : borrowed_) empty = empty && lent.second != code;
+        if (empty) spare = static_cast<KeyCode>(code);
+    }
+    XFree(map);
+    if (!spare) throw std::runtime_error("Quarn::Testing::Input: the keyboard has no spare key for a key symbol");
+    XChangeKeyboardMapping(display_, spare, 1, &keysym, 1);
+    XSync(display_, False);
+    borrowed_.emplace_back(keysym, spare);
+    return spare;
+}
 
 // The frame's window once the server has it on screen.
 Window Input::shown(const Frame::FrameBase& frame) {
@@ -38,8 +78,8 @@ void Input::focus(const Frame::FrameBase& frame) {
 }
 
 void Input::fake_key(const Frame::FrameBase& frame, KeySym keysym, bool press) {
-    const KeyCode code = XKeysymToKeycode(display_, keysym);
-    if (code == 0) throw std::runtime_error("Quarn::Testing::Input: the keyboard has no key for this key symbol");
+    bool shifted = false;
+    const KeyCode code = keycode_for(keysym, shifted);
     focus(frame);
     XTestFakeKeyEvent(display_, code, press, CurrentTime);
     XSync(display_, False);
@@ -96,6 +136,121 @@ void Input::press_button(const Frame::FrameBase& frame, int x, int y, unsigned i
 
 void Input::release_button(const Frame::FrameBase& frame, int x, int y, unsigned int button) {
     fake_button(frame, x, y, button, false);
+}
+
+namespace {
+
+// One UTF-8 sequence of `text` at `at`: its code point, and `at` moved past it.
+char32_t next_codepoint(const std::string& text, std::size_t& at) {
+    const auto lead = static_cast<unsigned char>(text[at++]);
+    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    char32_t codepoint = extra == 3 ? lead & 0x07u : extra == 2 ? lead & 0x0Fu : extra == 1 ? lead & 0x1Fu : lead;
+    for (int i = 0; i < extra && at < text.size(); ++i)
+        codepoint = (codepoint << 6) | (static_cast<unsigned char>(text[at++]) & 0x3Fu);
+    return codepoint;
+}
+
+// X names Latin-1 characters by their code point, and the rest as 0x1000000 + it.
+KeySym keysym_of(char32_t codepoint) {
+    return codepoint <= 0xFF ? static_cast<KeySym>(codepoint) : static_cast<KeySym>(0x1000000 | codepoint);
+}
+
+}  // namespace
+
+void Input::type(const Frame::FrameBase& frame, const std::string& utf8) {
+    for (std::size_t at = 0; at < utf8.size();) {
+        const KeySym keysym = keysym_of(next_codepoint(utf8, at));
+        bool shifted = false;
+        const KeyCode code = keycode_for(keysym, shifted);
+        focus(frame);
+        const KeyCode shift = XKeysymToKeycode(display_, XK_Shift_L);
+        if (shifted) XTestFakeKeyEvent(display_, shift, True, CurrentTime);
+        XTestFakeKeyEvent(display_, code, True, CurrentTime);
+        XTestFakeKeyEvent(display_, code, False, CurrentTime);
+        if (shifted) XTestFakeKeyEvent(display_, shift, False, CurrentTime);
+        XSync(display_, False);
+    }
+}
+
+void Input::scroll(const Frame::FrameBase& frame, int x, int y, int notches, int sideways) {
+    move(frame, x, y);
+    const auto turn = [this](unsigned int button, int times) {
+        for (int i = 0; i < times; ++i) {
+            XTestFakeButtonEvent(display_, button, True, CurrentTime);
+            XTestFakeButtonEvent(display_, button, False, CurrentTime);
+        }
+    };
+    turn(notches > 0 ? 4 : 5, notches > 0 ? notches : -notches);
+    turn(sideways > 0 ? 7 : 6, sideways > 0 ? sideways : -sideways);
+    XSync(display_, False);
+}
+
+namespace {
+
+bool manager_supports(Display* display, const char* name) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_SUPPORTED", False), 0, 4096,
+                       False, XA_ATOM, &type, &format, &count, &after, &data);
+    const Atom wanted = XInternAtom(display, name, False);
+    bool found = false;
+    for (unsigned long i = 0; i < count && format == 32; ++i)
+        found = found || static_cast<Atom>(reinterpret_cast<long*>(data)[i]) == wanted;
+    if (data) XFree(data);
+    return found;
+}
+
+// A request to the window manager about `window`, as EWMH has them sent.
+void send_to_manager(Display* display, Window window, const char* type, const long (&data)[5]) {
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = window;
+    message.xclient.message_type = XInternAtom(display, type, False);
+    message.xclient.format = 32;
+    for (int i = 0; i < 5; ++i) message.xclient.data.l[i] = data[i];
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &message);
+    XSync(display, False);
+}
+
+}  // namespace
+
+void Input::resize(const Frame::FrameBase& frame, int width, int height) {
+    const Window window = shown(frame);
+    if (manager_supports(display_, "_NET_MOVERESIZE_WINDOW")) {
+        // Gravity from the window, width and height given, from a pager or tool (2).
+        const long flags = (1L << 10) | (1L << 11) | (2L << 12);
+        send_to_manager(display_, window, "_NET_MOVERESIZE_WINDOW", {flags, 0, 0, width, height});
+    } else {
+        XResizeWindow(display_, window, static_cast<unsigned int>(width), static_cast<unsigned int>(height));
+        XSync(display_, False);
+    }
+}
+
+void Input::send_wm_state(Window window, long action) {
+    send_to_manager(display_, window, "_NET_WM_STATE",
+                    {action, static_cast<long>(XInternAtom(display_, "_NET_WM_STATE_MAXIMIZED_VERT", False)),
+                     static_cast<long>(XInternAtom(display_, "_NET_WM_STATE_MAXIMIZED_HORZ", False)), 1, 0});
+}
+
+void Input::maximize(const Frame::FrameBase& frame) { send_wm_state(shown(frame), 1); }
+
+void Input::minimize(const Frame::FrameBase& frame) {
+    XIconifyWindow(display_, shown(frame), DefaultScreen(display_));
+    XSync(display_, False);
+}
+
+void Input::restore(const Frame::FrameBase& frame) {
+    const Window window = frame._quarn_backing->window;
+    send_wm_state(window, 0);
+    // As a task bar does: activating an iconic window brings it back.
+    if (manager_supports(display_, "_NET_ACTIVE_WINDOW"))
+        send_to_manager(display_, window, "_NET_ACTIVE_WINDOW", {2, CurrentTime, 0, 0, 0});
+    else
+        XMapWindow(display_, window);
+    XSync(display_, False);
 }
 
 void Input::close(const Frame::FrameBase& frame) {

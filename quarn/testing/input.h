@@ -2,6 +2,10 @@
 
 #include <X11/Xlib.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace Quarn {
 namespace Frame {
 class FrameBase;
@@ -30,7 +34,8 @@ public:
     Input(const Input&) = delete;
     Input& operator=(const Input&) = delete;
 
-    /// Presses and releases the key of `keysym` (XK_a, XK_Escape) in `frame`.
+    /// Presses and releases the key of `keysym` (XK_a, XK_Escape, or one the
+    /// keymap lacks, such as XK_dead_acute: see type) in `frame`.
     void key(const Frame::FrameBase& frame, KeySym keysym);
     /// Presses the key of `keysym` in `frame` and keeps it held.
     void press_key(const Frame::FrameBase& frame, KeySym keysym);
@@ -52,6 +57,30 @@ public:
     /// The pointer to (x, y) in `frame` (a drag, when it moved), then `button` released.
     void release_button(const Frame::FrameBase& frame, int x, int y, unsigned int button = Button1);
 
+    /// Types `utf8` into `frame`, a character at a time, as key presses and
+    /// releases (with Shift where the keyboard has the character there). A
+    /// character or key symbol the keymap lacks is put on a spare keycode
+    /// first, as xdotool does; the keymap is restored when the Input goes.
+    void type(const Frame::FrameBase& frame, const std::string& utf8);
+    /// Turns the wheel over (x, y) in `frame`: `notches` up (positive) or
+    /// down, then `sideways` right (positive) or left, a press and release of
+    /// X button 4, 5, 7 or 6 each.
+    void scroll(const Frame::FrameBase& frame, int x, int y, int notches, int sideways = 0);
+
+    /// @name As a window manager's buttons do
+    /// The requests a manager's own controls make: resize through
+    /// _NET_MOVERESIZE_WINDOW (a plain configure without a manager), maximize
+    /// through _NET_WM_STATE, minimize as XIconifyWindow, restore by taking
+    /// back the maximized state and activating the window as a task bar does
+    /// (_NET_ACTIVE_WINDOW; mapping it again without a manager). Each returns
+    /// once the server has the request; the manager acts on it soon after.
+    //@{
+    void resize(const Frame::FrameBase& frame, int width, int height);
+    void maximize(const Frame::FrameBase& frame);
+    void minimize(const Frame::FrameBase& frame);
+    void restore(const Frame::FrameBase& frame);
+    //@}
+
     /// Asks `frame` to close: the WM_DELETE_WINDOW message a window manager
     /// sends for its close button.
     void close(const Frame::FrameBase& frame);
@@ -66,8 +95,11 @@ private:
     void fake_motion(XPoint to);
     void fake_key(const Frame::FrameBase& frame, KeySym keysym, bool press);
     void fake_button(const Frame::FrameBase& frame, int x, int y, unsigned int button, bool press);
+    KeyCode keycode_for(KeySym keysym, bool& shifted);
+    void send_wm_state(Window window, long action);
 
     Display* display_;
+    std::vector<std::pair<KeySym, KeyCode>> borrowed_;  // spare keycodes lent to key symbols, emptied at the end
 };
 
 }  // namespace Testing
