@@ -21,6 +21,10 @@ namespace {
 
 XIM input_method = nullptr;
 bool awaiting_method = false;
+// Whether the event before this one was taken by the input method: only then
+// can a key press with keycode 0 be the text it commits (Xlib puts it back at
+// the head of the queue while filtering).
+bool just_taken = false;
 
 // Key events the input method took, so that the copies some methods (IBus)
 // hand back are not delivered twice. Two real presses can share a server
@@ -169,14 +173,20 @@ _quarn_KeyRoute _quarn_text_route(XEvent& event) {
     if (!input_method) return _quarn_KeyRoute::KEY_AND_TEXT;
     // HACK: save the keycode; some input methods clear it in XFilterEvent.
     const unsigned int keycode = key ? event.xkey.keycode : 0;
-    if (XFilterEvent(&event, None)) {
+    const bool after_taken = just_taken;
+    just_taken = XFilterEvent(&event, None);
+    if (just_taken) {
         if (!key || keycode == 0) return _quarn_KeyRoute::DROP;
         event.xkey.keycode = keycode;
         remember_taken(event.xkey);
         return _quarn_KeyRoute::KEY_ONLY;
     }
     if (!key) return _quarn_KeyRoute::KEY_AND_TEXT;
-    if (keycode == 0 || forget_taken(event.xkey)) return _quarn_KeyRoute::TEXT_ONLY;
+    // The server sends keycodes 8 to 255: keycode 0 is the method's own
+    // commit, and a forged one (another client's XSendEvent) must not make
+    // Xlib read a committed string that is not there.
+    if (keycode == 0) return after_taken && !event.xany.send_event ? _quarn_KeyRoute::TEXT_ONLY : _quarn_KeyRoute::DROP;
+    if (forget_taken(event.xkey)) return _quarn_KeyRoute::TEXT_ONLY;
     return _quarn_KeyRoute::KEY_AND_TEXT;
 }
 
@@ -251,6 +261,7 @@ void _quarn_text_deinit() {
     input_method = nullptr;
     taken_next = 0;
     for (Taken& entry : taken) entry = Taken{};
+    just_taken = false;
 }
 
 }  // namespace Input

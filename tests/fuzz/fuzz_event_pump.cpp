@@ -1,6 +1,7 @@
 // The pump's translation of one X event, fed with arbitrary event structures
 // of every core type, for registered and foreign windows, with any button
-// number and keycode. Callbacks may only ever reach a live frame.
+// number and keycode, for a frame that reports nothing and one that reports
+// everything. Callbacks may only ever reach a live frame.
 #include <X11/Xlib.h>
 
 #include <cstdint>
@@ -34,6 +35,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Quarn::init();
     frames[0] = new CheckedFrame();
     frames[1] = new CheckedFrame();
+    // The second frame takes every report: the wheel, size and state, text.
+    frames[1]->set_report(Quarn::Flags::Report::WHEEL | Quarn::Flags::Report::RESIZE | Quarn::Flags::Report::TEXT);
     Display* display = Quarn::_quarn_display;
     foreign = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
     return 0;
@@ -52,6 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 1: event.xany.window = frames[1]->_quarn_backing->window; break;
         case 2: event.xany.window = foreign; break;
         default: break;  // whatever id the input holds
+    }
+    if (event.type == KeyPress || event.type == KeyRelease) {
+        // Keycodes travel as one byte (Xlib widens them), and the server sends
+        // 8 to 255; a key event with keycode 0 comes only from Xlib's input
+        // method, right after an event it took, which a structure cannot
+        // forge: here it can only be another client's XSendEvent.
+        event.xkey.keycode &= 0xFF;
+        if (event.xkey.keycode == 0) event.xany.send_event = True;
     }
     if (event.type == MappingNotify) {
         // The server only reports mappings it has: keep the range valid.

@@ -75,8 +75,8 @@ bool any_key_down(const char (&down)[32], int symbol) {
 }  // namespace
 
 bool _quarn_button_is_new(Window window, unsigned int button, bool press) {
-    if (released_early.empty()) return true;
-    const int index = static_cast<int>(button) - 1;
+    if (released_early.empty() || button < Button1 || button > Button3) return true;
+    const int index = static_cast<int>(button - Button1);
     const auto entry = std::find_if(released_early.begin(), released_early.end(), [&](const Release& release) {
         return release.window == window && release.button == index;
     });
