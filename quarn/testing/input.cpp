@@ -210,8 +210,7 @@ void send_to_manager(Display* display, Window window, const char* type, const lo
     message.xclient.message_type = XInternAtom(display, type, False);
     message.xclient.format = 32;
     for (int i = 0; i < 5; ++i) message.xclient.data.l[i] = data[i];
-    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &message);
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
     XSync(display, False);
 }
 
