@@ -1,5 +1,7 @@
-// Quarn's handle() with a frame whose callbacks count.
+// Quarn's handle() with a frame whose callbacks count; with a second argument
+// "reports", the frame reports the wheel, its size and text as well.
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "bench/common.h"
@@ -33,9 +35,12 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         CountingFrame frame(delivered);
+        const bool reports = argc > 2 && std::string(argv[2]) == "reports";
+        if (reports)
+            frame.set_report(Quarn::Flags::Report::WHEEL | Quarn::Flags::Report::RESIZE | Quarn::Flags::Report::TEXT);
         XSync(Quarn::_quarn_display, False);
-        status = bench::run_pump(argc, argv, "quarn", frame._quarn_backing->window, delivered,
-                                 [] { Quarn::Input::Events::handle(); });
+        status = bench::run_pump(argc, argv, reports ? "quarn-reports" : "quarn", frame._quarn_backing->window,
+                                 delivered, [] { Quarn::Input::Events::handle(); });
         // Quarn's own allocations, without Xlib's reading: the same events
         // replayed straight into the translation, once to warm up (the first
         // entry of a key code, Xlib's keysym table), once counted.

@@ -25,6 +25,9 @@ bool awaiting_method = false;
 // can a key press with keycode 0 be the text it commits (Xlib puts it back at
 // the head of the queue while filtering).
 bool just_taken = false;
+// The pointer events any input context asked to filter (XNFilterEvents): with
+// no preedit none does, so motion and buttons skip XFilterEvent's walk.
+long pointer_filters = 0;
 
 // Key events the input method took, so that the copies some methods (IBus)
 // hand back are not delivered twice. Two real presses can share a server
@@ -130,6 +133,9 @@ void create_context(Frame::FrameBase* frame) {
     backing.input_context = XCreateIC(input_method, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
                                       backing.window, XNFocusWindow, backing.window, nullptr);
     if (!backing.input_context) return;
+    long filter = 0;
+    XGetICValues(backing.input_context, XNFilterEvents, &filter, nullptr);
+    pointer_filters |= filter & (ButtonPressMask | ButtonReleaseMask | PointerMotionMask | ButtonMotionMask);
     select_more(backing.window, context_mask(backing.input_context), 0);
     Window focused = None;
     int revert = 0;
@@ -166,11 +172,21 @@ void issue_characters(Frame::FrameBase* frame, const char* utf8) {
     }
 }
 
+// Whether a pointer event is one no input context filters.
+bool unfiltered_pointer_event(int type) {
+    switch (type) {
+        case MotionNotify: return !(pointer_filters & (PointerMotionMask | ButtonMotionMask));
+        case ButtonPress: return !(pointer_filters & ButtonPressMask);
+        case ButtonRelease: return !(pointer_filters & ButtonReleaseMask);
+        default: return false;
+    }
+}
+
 }  // namespace
 
 _quarn_KeyRoute _quarn_text_route(XEvent& event) {
     const bool key = event.type == KeyPress || event.type == KeyRelease;
-    if (!input_method) return _quarn_KeyRoute::KEY_AND_TEXT;
+    if (!input_method || unfiltered_pointer_event(event.type)) return _quarn_KeyRoute::KEY_AND_TEXT;
     // HACK: save the keycode; some input methods clear it in XFilterEvent.
     const unsigned int keycode = key ? event.xkey.keycode : 0;
     const bool after_taken = just_taken;
@@ -262,6 +278,7 @@ void _quarn_text_deinit() {
     taken_next = 0;
     for (Taken& entry : taken) entry = Taken{};
     just_taken = false;
+    pointer_filters = 0;
 }
 
 }  // namespace Input
