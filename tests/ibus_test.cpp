@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/keysym.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "quarn/flags.h"
+#include "quarn/frame/frame.h"
+#include "quarn/init.h"
+#include "quarn/testing/testing.h"
+#include "tests/support/recording_frame.h"
+#include "tests/support/x_client.h"
+
+// Text through IBus, the input method server of GNOME and many desktops: it
+// takes every key event and hands it back, and a naive pump would deliver
+// each key twice. The test starts ibus-daemon (as an XIM server, on a session
+// bus of its own) against its private X server, and stops it at the end.
+namespace {
+
+using quarn_test::calls_at;
+using quarn_test::RecordingFrame;
+
+// Whether the root window's XIM_SERVERS lists IBus.
+bool ibus_serves(Display* display) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "XIM_SERVERS", False), 0, 64, False,
+                       XA_ATOM, &type, &format, &count, &after, &data);
+    bool found = false;
+    for (unsigned long i = 0; i < count && format == 32; ++i) {
+        char* name = XGetAtomName(display, static_cast<Atom>(reinterpret_cast<long*>(data)[i]));
+        found = found || (name && std::string(name) == "@server=ibus");
+        if (name) XFree(name);
+    }
+    if (data) XFree(data);
+    return found;
+}
+
+class IBus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        daemon = fork();
+        if (daemon == 0) {
+            setpgid(0, 0);
+            execlp("dbus-run-session", "dbus-run-session", "--", "ibus-daemon", "--xim", "--replace", "--panel=disable",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        quarn_test::XClient client;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!ibus_serves(client.display()) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_TRUE(ibus_serves(client.display()))
+            << "ibus-daemon --xim did not start (is the ibus package installed?)";
+        setenv("XMODIFIERS", "@im=ibus", 1);
+        Quarn::init();
+    }
+    void TearDown() override {
+        Quarn::deinit();
+        unsetenv("XMODIFIERS");
+        if (daemon > 0) {
+            kill(-daemon, SIGTERM);
+            waitpid(daemon, nullptr, 0);
+        }
+    }
+    pid_t daemon = -1;
+};
+
+TEST_F(IBus, EveryKeyIsDeliveredOnceAndItsTextAfterIt) {
+    std::vector<quarn_test::Call> log;
+    RecordingFrame frame(log);
+    frame.set_size(200, 150);
+    frame.set_report(Quarn::Flags::Report::TEXT);
+    frame.set_show(true, 0);
+    ASSERT_NE(frame._quarn_backing->input_context, nullptr) << "an input context with IBus";
+    Quarn::Testing::Input input;
+    input.type(frame, "hello");  // two real presses of L, maybe in one millisecond
+    const auto typed = [&] {
+        std::string text;
+        for (const auto& call : calls_at(log, "EventText")) text += call.text;
+        return text;
+    };
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return typed() == "hello"; })) << typed();
+    Quarn::Testing::pump_until([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_EQ(typed(), "hello");
+    EXPECT_EQ(calls_at(log, "EventKeyDown").size(), 5u) << "IBus hands each key back: delivered once";
+    EXPECT_EQ(calls_at(log, "EventKeyUp").size(), 5u);
+    // Each character comes after its own key went down.
+    std::size_t downs = 0;
+    for (const auto& call : log) {
+        if (call.level == "EventKeyDown") ++downs;
+        if (call.level == "EventText") {
+            EXPECT_GE(downs, 1u);
+        }
+    }
+}
+
+}  // namespace
