@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <X11/Xatom.h>
 #include <X11/keysym.h>
 #include <signal.h>
 #include <unistd.h>
@@ -27,27 +26,20 @@ namespace {
 using quarn_test::calls_at;
 using quarn_test::RecordingFrame;
 
-// Whether the root window's XIM_SERVERS lists IBus.
+// Whether IBus serves input methods on the display: an XIM server owns the
+// selection named for it while it runs (XIM_SERVERS on the root may outlive it).
 bool ibus_serves(Display* display) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "XIM_SERVERS", False), 0, 64, False,
-                       XA_ATOM, &type, &format, &count, &after, &data);
-    bool found = false;
-    for (unsigned long i = 0; i < count && format == 32; ++i) {
-        char* name = XGetAtomName(display, static_cast<Atom>(reinterpret_cast<long*>(data)[i]));
-        found = found || (name && std::string(name) == "@server=ibus");
-        if (name) XFree(name);
-    }
-    if (data) XFree(data);
-    return found;
+    return XGetSelectionOwner(display, XInternAtom(display, "@server=ibus", False)) != None;
 }
 
 class IBus : public ::testing::Test {
 protected:
     void SetUp() override {
+        setenv("XMODIFIERS", "@im=ibus", 1);
+        Quarn::init();
+        start_daemon();
+    }
+    void start_daemon() {
         daemon = fork();
         if (daemon == 0) {
             setpgid(0, 0);
@@ -61,16 +53,22 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         ASSERT_TRUE(ibus_serves(client.display()))
             << "ibus-daemon --xim did not start (is the ibus package installed?)";
-        setenv("XMODIFIERS", "@im=ibus", 1);
-        Quarn::init();
+    }
+    void stop_daemon() {
+        if (daemon <= 0) return;
+        kill(-daemon, SIGTERM);
+        waitpid(daemon, nullptr, 0);
+        daemon = -1;
+        // Its XIM server (ibus-x11) leaves the selection as it ends.
+        quarn_test::XClient client;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (ibus_serves(client.display()) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     void TearDown() override {
         Quarn::deinit();
         unsetenv("XMODIFIERS");
-        if (daemon > 0) {
-            kill(-daemon, SIGTERM);
-            waitpid(daemon, nullptr, 0);
-        }
+        stop_daemon();
     }
     pid_t daemon = -1;
 };
@@ -102,6 +100,40 @@ TEST_F(IBus, EveryKeyIsDeliveredOnceAndItsTextAfterIt) {
             EXPECT_GE(downs, 1u);
         }
     }
+}
+
+// Types "hi" into `frame` and returns once its text arrived.
+bool types_through(Quarn::Testing::Input& input, RecordingFrame& frame, std::vector<quarn_test::Call>& log) {
+    log.clear();
+    input.type(frame, "hi");
+    return Quarn::Testing::pump_until([&] {
+        std::string text;
+        for (const auto& call : calls_at(log, "EventText")) text += call.text;
+        return text == "hi";
+    });
+}
+
+TEST_F(IBus, AMethodThatGoesAwayOrStartsLaterIsFollowed) {
+    std::vector<quarn_test::Call> log;
+    RecordingFrame frame(log);
+    frame.set_size(200, 150);
+    frame.set_report(Quarn::Flags::Report::TEXT);
+    frame.set_show(true, 0);
+    Quarn::Testing::Input input;
+    ASSERT_NE(frame._quarn_backing->input_context, nullptr);
+    ASSERT_TRUE(types_through(input, frame, log));
+
+    // IBus ends: the context goes with it, and text comes from the key symbols.
+    stop_daemon();
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return frame._quarn_backing->input_context == nullptr; }));
+    EXPECT_TRUE(types_through(input, frame, log));
+    EXPECT_EQ(calls_at(log, "EventKeyDown").size(), 2u);
+
+    // IBus starts again: the frame gets a context of the new method.
+    start_daemon();
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return frame._quarn_backing->input_context != nullptr; }));
+    EXPECT_TRUE(types_through(input, frame, log));
+    EXPECT_EQ(calls_at(log, "EventKeyDown").size(), 2u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "quarn/input/text.h"
 
 #include <X11/Xlocale.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -70,6 +71,35 @@ auto in_system_locale(Call call) {
     return result;
 }
 
+// HACK: an input method server that ends (IBus restarting) leaves Xlib's
+// input method code writing to its vanished window until it notices; the
+// BadWindow errors that come back would end the application through Xlib's
+// default handler. While a method is open they are let go; every other error
+// goes to the handler that was there before.
+XErrorHandler earlier_handler = nullptr;
+bool tolerating = false;
+
+int tolerate_vanished_method(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow &&
+        (error->request_code == X_SendEvent || error->request_code == X_ChangeProperty))
+        return 0;
+    return earlier_handler ? earlier_handler(display, error) : 0;
+}
+
+void tolerate_method_errors() {
+    if (tolerating) return;
+    earlier_handler = XSetErrorHandler(tolerate_vanished_method);
+    tolerating = true;
+}
+
+void stop_tolerating() {
+    if (!tolerating) return;
+    // An application that installed a handler of its own since keeps it.
+    const XErrorHandler current = XSetErrorHandler(earlier_handler);
+    if (current != tolerate_vanished_method) XSetErrorHandler(current);
+    tolerating = false;
+}
+
 void create_context(Frame::FrameBase* frame);
 void method_started(Display*, XPointer, XPointer);
 
@@ -101,6 +131,7 @@ bool open_method() {
     XIMCallback destroyed{nullptr, method_destroyed};
     XSetIMValues(method, XNDestroyCallback, &destroyed, nullptr);
     input_method = method;
+    tolerate_method_errors();
     return true;
 }
 
@@ -186,7 +217,10 @@ bool unfiltered_pointer_event(int type) {
 
 _quarn_KeyRoute _quarn_text_route(XEvent& event) {
     const bool key = event.type == KeyPress || event.type == KeyRelease;
-    if (!input_method || unfiltered_pointer_event(event.type)) return _quarn_KeyRoute::KEY_AND_TEXT;
+    // Waiting for a method to start, Xlib's own filter on the root window's
+    // properties tells when one does.
+    if ((!input_method && !awaiting_method) || unfiltered_pointer_event(event.type))
+        return _quarn_KeyRoute::KEY_AND_TEXT;
     // HACK: save the keycode; some input methods clear it in XFilterEvent.
     const unsigned int keycode = key ? event.xkey.keycode : 0;
     const bool after_taken = just_taken;
@@ -275,6 +309,8 @@ void _quarn_text_deinit() {
     awaiting_method = false;
     if (input_method) XCloseIM(input_method);
     input_method = nullptr;
+    if (_quarn_display) XSync(_quarn_display, False);  // errors of the closing still let go
+    stop_tolerating();
     taken_next = 0;
     for (Taken& entry : taken) entry = Taken{};
     just_taken = false;
