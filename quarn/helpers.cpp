@@ -1,6 +1,11 @@
 #include "quarn/helpers.h"
 
+#include <X11/Xatom.h>
+#include <X11/Xresource.h>
+
 #include <climits>
+#include <cstdlib>
+#include <memory>
 
 #include "quarn/init.h"
 
@@ -25,6 +30,31 @@ void get_monitor_size(int* size) {
     const Screen* screen = DefaultScreenOfDisplay(_quarn_display);
     size[0] = WidthOfScreen(screen);
     size[1] = HeightOfScreen(screen);
+}
+
+float get_content_scale() {
+    _quarn_require_display("Cannot get the content scale without a display connection!");
+    // Read from the server each time: Xlib's XResourceManagerString is the
+    // copy from when the connection opened, and desktops change it.
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(_quarn_display, DefaultRootWindow(_quarn_display), XA_RESOURCE_MANAGER, 0, 1 << 20, False,
+                       XA_STRING, &type, &format, &count, &after, &data);
+    const std::unique_ptr<unsigned char, int (*)(void*)> text(data, XFree);
+    if (!data || format != 8) return 1.0f;
+    XrmInitialize();
+    const std::unique_ptr<_XrmHashBucketRec, void (*)(XrmDatabase)> database(
+        XrmGetStringDatabase(reinterpret_cast<const char*>(data)), XrmDestroyDatabase);
+    if (!database) return 1.0f;
+    char* value_type = nullptr;
+    XrmValue value{};
+    if (!XrmGetResource(database.get(), "Xft.dpi", "Xft.Dpi", &value_type, &value) || !value.addr) return 1.0f;
+    char* end = nullptr;
+    const float dpi = std::strtof(value.addr, &end);
+    if (end == value.addr || !(dpi > 0.0f) || dpi > 9600.0f) return 1.0f;  // malformed
+    return dpi / 96.0f;
 }
 
 }  // namespace Quarn

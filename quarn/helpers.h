@@ -22,4 +22,11 @@ int _quarn_get_next_id();
 /// Needs an open display (refused through the error routine otherwise).
 void get_monitor_size(int* size);
 
+/// The desktop's scale for drawing: Xft.dpi / 96 from the root window's
+/// RESOURCE_MANAGER property (what desktop settings write), read from the
+/// server at each call (one round trip), resolving wildcard entries as Xlib's
+/// resource manager does; 1.0 where it is absent or malformed. Needs an open
+/// display (refused through the error routine otherwise).
+float get_content_scale();
+
 }  // namespace Quarn

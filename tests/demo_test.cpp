@@ -284,9 +284,13 @@ TEST_F(DemoTest, Frame1ShowsTurningTriangles) {
     };
     std::vector<unsigned long> first;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    // A screenshot can catch a swap half done under load: wait for a whole scene.
+    const auto whole = [&](const std::vector<unsigned long>& pixels) {
+        return count(pixels, 0xFF00FF) > 2000 && count(pixels, 0xFF0000) > 500;
+    };
     do {
         first = screenshot(frame1);
-    } while (std::chrono::steady_clock::now() < deadline && count(first, 0xFF00FF) == 0);
+    } while (std::chrono::steady_clock::now() < deadline && !whole(first));
     // The opaque magenta and red triangles each cover about an eighth of the area.
     EXPECT_GT(count(first, 0xFF00FF), 2000);
     EXPECT_GT(count(first, 0xFF0000), 500);

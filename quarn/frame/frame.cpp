@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "quarn/error.h"
+#include "quarn/frame/desktop.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/frame/report.h"
 #include "quarn/init.h"
@@ -94,6 +95,7 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
                            &window_attributes);
 
     XStoreName(_quarn_display, window, "[default title]");
+    _quarn_name_application(window);
     // Focus changes, the keyboard's state after them (KeymapNotify) and
     // crossings let the pump release what a frame holds when the real release
     // will not reach it.
@@ -191,6 +193,20 @@ void FrameBase::set_position(const int* to_xy) {
 void FrameBase::set_title(const std::string& title) {
     // c_str() ends the name at the first NUL byte, as X names are C strings.
     XStoreName(_quarn_display, _quarn_backing->window, title.c_str());
+    // Managers read WM_NAME as Latin-1; the EWMH names carry UTF-8.
+    _quarn_set_utf8_title(_quarn_backing->window, title);
+}
+
+void FrameBase::set_class(const std::string& instance, const std::string& class_name) {
+    _quarn_set_class(_quarn_backing->window, instance, class_name);
+}
+
+void FrameBase::set_icon(int width, int height, const unsigned char* rgba) {
+    if (!rgba || width < 1 || height < 1) {
+        _quarn_print_warning("Cannot set an icon from a null pointer or a size below 1!  Ignoring .set_icon!");
+        return;
+    }
+    _quarn_set_icon(_quarn_backing->window, width, height, rgba);
 }
 
 void FrameBase::set_title(const std::wstring&) {

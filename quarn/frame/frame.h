@@ -142,13 +142,23 @@ public:
     void set_position(const int* to_xy);
 
     /// @name Title
-    /// Sets the window title (up to the first NUL byte). The wide overload only
-    /// warns: "Wide string not yet supported for window titles on Linux!".
+    /// Sets the window title (up to the first NUL byte): WM_NAME, and as
+    /// UTF-8 (which window managers show as written) _NET_WM_NAME and
+    /// _NET_WM_ICON_NAME. The wide overload only warns: "Wide string not yet
+    /// supported for window titles on Linux!".
     //@{
     void set_title(const std::string& title);
     void set_title(const std::wstring& title);
     //@}
 
+    /// Names the application the window belongs to for task bars and docks
+    /// (WM_CLASS). Every frame starts with the program's name as the instance
+    /// (RESOURCE_NAME from the environment first) and the same with a capital
+    /// first letter as the class, beside _NET_WM_PID and WM_CLIENT_MACHINE.
+    void set_class(const std::string& instance, const std::string& class_name);
+    /// Sets the frame's icon from `width` x `height` RGBA pixels, row by row
+    /// (_NET_WM_ICON). A null pointer or a size below 1 is refused with a warning.
+    void set_icon(int width, int height, const unsigned char* rgba);
     /// Maps (`show` true) or unmaps the window. Asking for the current state
     /// only warns; a non-zero `blend_ms` warns that Linux has no fading.
     void set_show(bool show, int blend_ms);

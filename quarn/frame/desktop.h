@@ -1,0 +1,30 @@
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <string>
+
+namespace Quarn {
+namespace Frame {
+
+// What desktops read from a frame's window: who it belongs to, its title in
+// UTF-8, its icon.
+
+/// Names the window's application: WM_CLASS (instance: the program's name as
+/// started, RESOURCE_NAME from the environment taking precedence, as ICCCM
+/// says; class: the same with its first letter in upper case), _NET_WM_PID
+/// and WM_CLIENT_MACHINE. Called for every frame's window as it is created.
+void _quarn_name_application(Window window);
+
+/// WM_CLASS with the application's own `instance` and `class_name`.
+void _quarn_set_class(Window window, const std::string& instance, const std::string& class_name);
+
+/// _NET_WM_NAME and _NET_WM_ICON_NAME (UTF8_STRING) with the bytes of
+/// `title` up to its first NUL, as WM_NAME gets them.
+void _quarn_set_utf8_title(Window window, const std::string& title);
+
+/// _NET_WM_ICON from `width` x `height` RGBA pixels, row by row.
+void _quarn_set_icon(Window window, int width, int height, const unsigned char* rgba);
+
+}  // namespace Frame
+}  // namespace Quarn

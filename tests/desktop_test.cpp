@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "quarn/frame/frame.h"
+#include "quarn/helpers.h"
+#include "quarn/init.h"
+#include "tests/support/capture.h"
+#include "tests/support/fixture.h"
+#include "tests/support/recording_frame.h"
+#include "tests/support/x_client.h"
+
+// What desktops read from frames: who they belong to, their titles in UTF-8,
+// their icons; and the desktop's content scale.
+namespace {
+
+using quarn_test::RecordingFrame;
+
+class Desktop : public quarn_test::LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        client = std::make_unique<quarn_test::XClient>();
+    }
+    void TearDown() override {
+        client.reset();
+        LibraryTest::TearDown();
+    }
+    // A property of `window` as the second client reads it: its type's name and its items.
+    std::pair<std::string, std::vector<long>> items(Window window, const char* name) {
+        XSync(Quarn::_quarn_display, False);
+        Display* display = client->display();
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1 << 16, False, AnyPropertyType,
+                           &type, &format, &count, &after, &data);
+        std::vector<long> values;
+        for (unsigned long i = 0; i < count; ++i)
+            // Format-32 items come as longs, sign-extended: the low 32 bits are the item.
+            values.push_back(format == 32 ? static_cast<long>(reinterpret_cast<unsigned long*>(data)[i] & 0xFFFFFFFFUL)
+                                          : reinterpret_cast<unsigned char*>(data)[i]);
+        std::string type_name;
+        if (type != None) {
+            char* text = XGetAtomName(display, type);
+            type_name = text;
+            XFree(text);
+        }
+        if (data) XFree(data);
+        return {type_name, values};
+    }
+    std::string text(Window window, const char* name) {
+        const auto [type, values] = items(window, name);
+        return std::string(values.begin(), values.end());
+    }
+    void set_resources(const char* resources) {
+        Display* display = client->display();
+        if (resources)
+            XChangeProperty(display, client->root(), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(resources),
+                            static_cast<int>(std::strlen(resources)));
+        else
+            XDeleteProperty(display, client->root(), XA_RESOURCE_MANAGER);
+        client->sync();
+    }
+
+    std::unique_ptr<quarn_test::XClient> client;
+    std::vector<quarn_test::Call> log;
+};
+
+TEST_F(Desktop, EveryFrameNamesItsApplicationAndMayRenameIt) {
+    RecordingFrame frame(log);
+    const Window window = frame._quarn_backing->window;
+    XClassHint hint{};
+    XSync(Quarn::_quarn_display, False);
+    ASSERT_TRUE(XGetClassHint(client->display(), window, &hint));
+    EXPECT_STREQ(hint.res_name, "desktop_test");
+    EXPECT_STREQ(hint.res_class, "Desktop_test");
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    EXPECT_EQ(items(window, "_NET_WM_PID"), (std::pair<std::string, std::vector<long>>{"CARDINAL", {getpid()}}));
+    char host[HOST_NAME_MAX + 1] = {};
+    gethostname(host, sizeof host - 1);
+    EXPECT_EQ(text(window, "WM_CLIENT_MACHINE"), host);
+
+    // RESOURCE_NAME from the environment takes precedence, as ICCCM says.
+    setenv("RESOURCE_NAME", "sketch", 1);
+    RecordingFrame named(log);
+    unsetenv("RESOURCE_NAME");
+    XSync(Quarn::_quarn_display, False);
+    ASSERT_TRUE(XGetClassHint(client->display(), named._quarn_backing->window, &hint));
+    EXPECT_STREQ(hint.res_name, "sketch");
+    EXPECT_STREQ(hint.res_class, "Sketch");
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+
+    frame.set_class("viewer", "QuarnViewer");
+    XSync(Quarn::_quarn_display, False);
+    ASSERT_TRUE(XGetClassHint(client->display(), window, &hint));
+    EXPECT_STREQ(hint.res_name, "viewer");
+    EXPECT_STREQ(hint.res_class, "QuarnViewer");
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+}
+
+TEST_F(Desktop, TitlesAreWrittenAsUtf8BesideWmName) {
+    RecordingFrame frame(log);
+    const Window window = frame._quarn_backing->window;
+    frame.set_title("gr\u00fc\u00df dich");
+    EXPECT_EQ(items(window, "_NET_WM_NAME").first, "UTF8_STRING");
+    EXPECT_EQ(text(window, "_NET_WM_NAME"), "gr\u00fc\u00df dich");
+    EXPECT_EQ(text(window, "_NET_WM_ICON_NAME"), "gr\u00fc\u00df dich");
+    EXPECT_EQ(text(window, "WM_NAME"), "gr\u00fc\u00df dich");  // the same bytes, as before
+    frame.set_title(std::string("cut\0here", 8));
+    EXPECT_EQ(text(window, "_NET_WM_NAME"), "cut");
+}
+
+TEST_F(Desktop, AnIconIsWrittenAsArgbLongsAndBadOnesAreRefused) {
+    RecordingFrame frame(log);
+    const Window window = frame._quarn_backing->window;
+    const unsigned char pixels[] = {255, 0, 0, 255, 0x12, 0x34, 0x56, 0x78};  // red, then a translucent blue-grey
+    frame.set_icon(2, 1, pixels);
+    EXPECT_EQ(items(window, "_NET_WM_ICON"),
+              (std::pair<std::string, std::vector<long>>{"CARDINAL", {2, 1, 0xFFFF0000L, 0x78123456L}}));
+    quarn_test::StdoutCapture capture;
+    frame.set_icon(0, 1, pixels);
+    frame.set_icon(1, 1, nullptr);
+    EXPECT_EQ(capture.lines(),
+              std::vector<std::string>(
+                  2, "Quarn: Cannot set an icon from a null pointer or a size below 1!  Ignoring .set_icon!"));
+    EXPECT_EQ(items(window, "_NET_WM_ICON").second.size(), 4u) << "the refused icons changed nothing";
+}
+
+TEST_F(Desktop, ContentScaleIsReadLiveFromTheResourceManager) {
+    set_resources(nullptr);
+    EXPECT_FLOAT_EQ(Quarn::get_content_scale(), 1.0f);
+    set_resources("Xft.antialias:\t1\nXft.dpi:\t144\n");  // set after the connection opened
+    EXPECT_FLOAT_EQ(Quarn::get_content_scale(), 1.5f);
+    set_resources("Xft*dpi: 192\n");  // a wildcard entry
+    EXPECT_FLOAT_EQ(Quarn::get_content_scale(), 2.0f);
+    set_resources("Xft.dpi: many\n");
+    EXPECT_FLOAT_EQ(Quarn::get_content_scale(), 1.0f);
+    set_resources("Xft.dpi: -96\n");
+    EXPECT_FLOAT_EQ(Quarn::get_content_scale(), 1.0f);
+    set_resources(nullptr);
+}
+
+}  // namespace
