@@ -1,6 +1,7 @@
 #include "quarn/init.h"
 
 #include "quarn/error.h"
+#include "quarn/frame/cursors.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/input/text.h"
 #include "quarn/menu/helpers.h"
@@ -25,6 +26,7 @@ void init() {
 
 void deinit() {
     if (_quarn_display) Input::_quarn_text_deinit();
+    Frame::_quarn_free_cursors();
     Frame::_quarn_deinit();
     Menuing::_quarn_deinit();
     if (_quarn_display) {

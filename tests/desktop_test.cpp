@@ -2,8 +2,10 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -152,6 +154,45 @@ TEST_F(Desktop, ContentScaleIsReadLiveFromTheResourceManager) {
     set_resources("Xft.dpi: -96\n");
     EXPECT_FLOAT_EQ(Quarn::get_content_scale(), 1.0f);
     set_resources(nullptr);
+}
+
+// What the pointer shows now: the cursor's serial (one per cursor made) and
+// whether any of its pixels can be seen.
+std::pair<unsigned long, bool> shown_cursor(Display* display) {
+    XFixesCursorImage* image = XFixesGetCursorImage(display);
+    if (!image) return {0, false};
+    bool visible = false;
+    for (int i = 0; i < image->width * image->height; ++i) visible = visible || (image->pixels[i] >> 24) != 0;
+    const unsigned long serial = image->cursor_serial;
+    XFree(image);
+    return {serial, visible};
+}
+
+TEST_F(Desktop, CursorsTakeTheirShapesOnceAndHiddenShowsNothing) {
+    using Quarn::Frame::Cursor;
+    RecordingFrame frame(log);
+    frame.set_size(100, 100);
+    frame.set_show(true, 0);
+    XFlush(Quarn::_quarn_display);
+    ASSERT_TRUE(client->wait_viewable(frame._quarn_backing->window));
+    client->point(frame._quarn_backing->window, 50, 50);
+    const auto after = [&](Cursor shape) {
+        frame.set_cursor(shape);
+        XSync(Quarn::_quarn_display, False);
+        return shown_cursor(client->display());
+    };
+    std::vector<unsigned long> serials;
+    for (Cursor shape : {Cursor::ARROW, Cursor::TEXT, Cursor::HAND, Cursor::CROSSHAIR, Cursor::RESIZE_HORIZONTAL,
+                         Cursor::RESIZE_VERTICAL, Cursor::MOVE}) {
+        const auto [serial, visible] = after(shape);
+        EXPECT_TRUE(visible) << static_cast<int>(shape);
+        serials.push_back(serial);
+    }
+    std::vector<unsigned long> distinct = serials;
+    std::sort(distinct.begin(), distinct.end());
+    EXPECT_EQ(std::unique(distinct.begin(), distinct.end()), distinct.end()) << "each shape its own cursor";
+    EXPECT_FALSE(after(Cursor::HIDDEN).second);
+    EXPECT_EQ(after(Cursor::TEXT).first, serials[1]) << "a shape is made once";
 }
 
 }  // namespace

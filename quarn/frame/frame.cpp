@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "quarn/error.h"
+#include "quarn/frame/cursors.h"
 #include "quarn/frame/desktop.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/frame/report.h"
@@ -199,6 +200,10 @@ void FrameBase::set_title(const std::string& title) {
 
 void FrameBase::set_class(const std::string& instance, const std::string& class_name) {
     _quarn_set_class(_quarn_backing->window, instance, class_name);
+}
+
+void FrameBase::set_cursor(Cursor cursor) {
+    XDefineCursor(_quarn_display, _quarn_backing->window, _quarn_cursor(cursor));
 }
 
 void FrameBase::set_icon(int width, int height, const unsigned char* rgba) {

@@ -42,6 +42,9 @@ namespace Frame {
 
 class FrameBase;
 
+/// Pointer shapes for FrameBase::set_cursor.
+enum class Cursor { ARROW, TEXT, HAND, CROSSHAIR, RESIZE_HORIZONTAL, RESIZE_VERTICAL, MOVE, HIDDEN };
+
 /// The X window behind a frame (or the context's hidden host window): an
 /// unmapped window with a double-buffered GLX visual (24-bit depth, 8-bit
 /// stencil) and a colormap of its own, titled "[default title]", selecting
@@ -159,6 +162,10 @@ public:
     /// Sets the frame's icon from `width` x `height` RGBA pixels, row by row
     /// (_NET_WM_ICON). A null pointer or a size below 1 is refused with a warning.
     void set_icon(int width, int height, const unsigned char* rgba);
+    /// The pointer's shape over the frame, from the user's cursor theme
+    /// (falling back to X's core cursors); HIDDEN shows none. Each shape is
+    /// made once, on first use, and freed at Quarn::deinit().
+    void set_cursor(Cursor cursor);
     /// Maps (`show` true) or unmaps the window. Asking for the current state
     /// only warns; a non-zero `blend_ms` warns that Linux has no fading.
     void set_show(bool show, int blend_ms);
