@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
-#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <thread>
