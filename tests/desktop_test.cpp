@@ -26,16 +26,8 @@ namespace {
 
 using quarn_test::RecordingFrame;
 
-class Desktop : public quarn_test::LibraryTest {
+class Desktop : public quarn_test::ClientTest {
 protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        client = std::make_unique<quarn_test::XClient>();
-    }
-    void TearDown() override {
-        client.reset();
-        LibraryTest::TearDown();
-    }
     // A property of `window` as the second client reads it: its type's name and its items.
     std::pair<std::string, std::vector<long>> items(Window window, const char* name) {
         XSync(Quarn::_quarn_display, False);
@@ -60,6 +52,15 @@ protected:
         if (data) XFree(data);
         return {type_name, values};
     }
+    std::pair<std::string, std::string> class_hint(Window window) {
+        XSync(Quarn::_quarn_display, False);
+        XClassHint hint{};
+        if (!XGetClassHint(client->display(), window, &hint)) return {};
+        std::pair<std::string, std::string> names{hint.res_name, hint.res_class};
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        return names;
+    }
     std::string text(Window window, const char* name) {
         const auto [type, values] = items(window, name);
         return std::string(values.begin(), values.end());
@@ -75,20 +76,13 @@ protected:
         client->sync();
     }
 
-    std::unique_ptr<quarn_test::XClient> client;
     std::vector<quarn_test::Call> log;
 };
 
 TEST_F(Desktop, EveryFrameNamesItsApplicationAndMayRenameIt) {
     RecordingFrame frame(log);
     const Window window = frame._quarn_backing->window;
-    XClassHint hint{};
-    XSync(Quarn::_quarn_display, False);
-    ASSERT_TRUE(XGetClassHint(client->display(), window, &hint));
-    EXPECT_STREQ(hint.res_name, "desktop_test");
-    EXPECT_STREQ(hint.res_class, "Desktop_test");
-    XFree(hint.res_name);
-    XFree(hint.res_class);
+    EXPECT_EQ(class_hint(window), (std::pair<std::string, std::string>{"desktop_test", "Desktop_test"}));
     EXPECT_EQ(items(window, "_NET_WM_PID"), (std::pair<std::string, std::vector<long>>{"CARDINAL", {getpid()}}));
     char host[HOST_NAME_MAX + 1] = {};
     gethostname(host, sizeof host - 1);
@@ -98,20 +92,10 @@ TEST_F(Desktop, EveryFrameNamesItsApplicationAndMayRenameIt) {
     setenv("RESOURCE_NAME", "sketch", 1);
     RecordingFrame named(log);
     unsetenv("RESOURCE_NAME");
-    XSync(Quarn::_quarn_display, False);
-    ASSERT_TRUE(XGetClassHint(client->display(), named._quarn_backing->window, &hint));
-    EXPECT_STREQ(hint.res_name, "sketch");
-    EXPECT_STREQ(hint.res_class, "Sketch");
-    XFree(hint.res_name);
-    XFree(hint.res_class);
+    EXPECT_EQ(class_hint(named._quarn_backing->window), (std::pair<std::string, std::string>{"sketch", "Sketch"}));
 
     frame.set_class("viewer", "QuarnViewer");
-    XSync(Quarn::_quarn_display, False);
-    ASSERT_TRUE(XGetClassHint(client->display(), window, &hint));
-    EXPECT_STREQ(hint.res_name, "viewer");
-    EXPECT_STREQ(hint.res_class, "QuarnViewer");
-    XFree(hint.res_name);
-    XFree(hint.res_class);
+    EXPECT_EQ(class_hint(window), (std::pair<std::string, std::string>{"viewer", "QuarnViewer"}));
 }
 
 TEST_F(Desktop, TitlesAreWrittenAsUtf8BesideWmName) {

@@ -26,23 +26,14 @@ using quarn_test::Call;
 using quarn_test::RecordingFrame;
 using quarn_test::StdoutCapture;
 
-class Frames : public quarn_test::LibraryTest {
+class Frames : public quarn_test::ClientTest {
 protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        client = std::make_unique<quarn_test::XClient>();
-    }
-    void TearDown() override {
-        client.reset();
-        LibraryTest::TearDown();
-    }
     // What the server knows of `frame`'s window once the library's requests reached it.
     XWindowAttributes server_view(const Quarn::Frame::FrameBase& frame) {
         XSync(Quarn::_quarn_display, False);
         return client->attributes(frame._quarn_backing->window);
     }
 
-    std::unique_ptr<quarn_test::XClient> client;
     std::vector<Call> log;
 };
 

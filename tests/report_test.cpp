@@ -31,16 +31,8 @@ using quarn_test::RecordingFrame;
 
 constexpr long kDefaultMask = Quarn::Frame::_quarn_FrameBacking::event_mask;
 
-class Reports : public quarn_test::LibraryTest {
+class Reports : public quarn_test::ClientTest {
 protected:
-    void SetUp() override {
-        LibraryTest::SetUp();
-        client = std::make_unique<quarn_test::XClient>();
-    }
-    void TearDown() override {
-        client.reset();
-        LibraryTest::TearDown();
-    }
     void show(RecordingFrame& frame) {
         frame.set_size(200, 150);
         frame.set_position(100, 100);
@@ -73,7 +65,6 @@ protected:
     }
 
     Quarn::Testing::Input input;
-    std::unique_ptr<quarn_test::XClient> client;
     std::vector<Call> log;
 };
 
