@@ -179,4 +179,27 @@ TEST_F(Desktop, CursorsTakeTheirShapesOnceAndHiddenShowsNothing) {
     EXPECT_EQ(after(Cursor::TEXT).first, serials[1]) << "a shape is made once";
 }
 
+TEST_F(Desktop, WithoutAWindowManagerFullscreenCoversTheScreenItselfAndGoesBack) {
+    RecordingFrame frame(log);
+    frame.set_size(120, 90);
+    frame.set_position(40, 30);
+    frame.set_show(true, 0);
+    const Window window = frame._quarn_backing->window;
+    XFlush(Quarn::_quarn_display);
+    ASSERT_TRUE(client->wait_viewable(window));
+    const auto geometry = [&] {
+        XSync(Quarn::_quarn_display, False);
+        const XWindowAttributes attributes = client->attributes(window);
+        return std::vector<int>{attributes.x, attributes.y, attributes.width, attributes.height,
+                                attributes.override_redirect};
+    };
+    frame.set_fullscreen(true);
+    EXPECT_EQ(geometry(), (std::vector<int>{0, 0, 1280, 1024, True}));
+    frame.set_fullscreen(true);  // the state it is in: nothing changes
+    EXPECT_EQ(geometry(), (std::vector<int>{0, 0, 1280, 1024, True}));
+    frame.set_fullscreen(false);
+    EXPECT_EQ(geometry(), (std::vector<int>{40, 30, 120, 90, False}));
+    EXPECT_TRUE(client->wait_viewable(window));
+}
+
 }  // namespace

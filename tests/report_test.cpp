@@ -295,4 +295,69 @@ TEST_F(Reports, InputContextsComeAndGoWithTheTextReport) {
     }
 }
 
+// Where `window` is on the screen and how large: x, y, width, height.
+std::vector<int> on_screen(quarn_test::XClient& client, Window window) {
+    XSync(Quarn::_quarn_display, False);
+    const XWindowAttributes attributes = client.attributes(window);
+    int x = 0, y = 0;
+    Window child = None;
+    XTranslateCoordinates(client.display(), window, client.root(), 0, 0, &x, &y, &child);
+    return {x, y, attributes.width, attributes.height};
+}
+
+bool holds_fullscreen(quarn_test::XClient& client, Window window) {
+    XSync(Quarn::_quarn_display, False);
+    Display* display = client.display();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM, &type,
+                       &format, &count, &after, &data);
+    bool found = false;
+    for (unsigned long i = 0; i < count; ++i)
+        found = found || static_cast<Atom>(reinterpret_cast<long*>(data)[i]) ==
+                             XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    if (data) XFree(data);
+    return found;
+}
+
+TEST_F(Reports, FullscreenThroughTheWindowManagerAndBackWhereItWas) {
+    RecordingFrame frame(log);
+    show(frame);
+    frame.set_report(Report::RESIZE);
+    const Window window = frame._quarn_backing->window;
+    const std::vector<int> windowed = on_screen(*client, window);
+    frame.set_fullscreen(true);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return frame.dimensions[0] == 1280 && frame.dimensions[1] == 1024; }))
+        << frame.dimensions[0] << "x" << frame.dimensions[1];
+    // The manager may move its frame a moment after resizing the window.
+    EXPECT_TRUE(Quarn::Testing::pump_until([&] {
+        return on_screen(*client, window) == std::vector<int>{0, 0, 1280, 1024};
+    }));
+    EXPECT_TRUE(holds_fullscreen(*client, window));
+    // Asking for the state it is in changes nothing.
+    log.clear();
+    frame.set_fullscreen(true);
+    quarn_test::settle(*client);
+    EXPECT_TRUE(log.empty());
+    frame.set_fullscreen(false);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return frame.dimensions[0] == 200 && frame.dimensions[1] == 150; }));
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return on_screen(*client, window) == windowed; }))
+        << "back where it was";
+    EXPECT_FALSE(holds_fullscreen(*client, window));
+}
+
+TEST_F(Reports, FullscreenAskedBeforeTheFrameIsShownStartsFullscreen) {
+    RecordingFrame frame(log);
+    frame.set_size(200, 150);
+    frame.set_fullscreen(true);  // no manager manages it yet: the property itself
+    EXPECT_TRUE(holds_fullscreen(*client, frame._quarn_backing->window));
+    frame.set_show(true, 0);
+    ASSERT_TRUE(Quarn::Testing::wait_shown(frame));
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] {
+        return on_screen(*client, frame._quarn_backing->window) == std::vector<int>{0, 0, 1280, 1024};
+    }));
+}
+
 }  // namespace

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "quarn/frame/frame.h"
+#include "quarn/frame/report.h"
 #include "quarn/init.h"
 
 namespace Quarn {
@@ -78,6 +80,150 @@ void _quarn_set_icon(Window window, int width, int height, const unsigned char* 
     XChangeProperty(_quarn_display, window, XInternAtom(_quarn_display, "_NET_WM_ICON", False), XA_CARDINAL, 32,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(icon.data()),
                     static_cast<int>(icon.size()));
+}
+
+namespace {
+
+Atom atom(const char* name) { return XInternAtom(_quarn_display, name, False); }
+
+// The 32-bit items of `window`'s `property`, as X hands them (longs).
+std::vector<long> read_items(Window window, Atom property, Atom type) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> items;
+    if (XGetWindowProperty(_quarn_display, window, property, 0, 1024, False, type, &actual, &format, &count, &after,
+                           &data) == Success &&
+        format == 32)
+        items.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+    if (data) XFree(data);
+    return items;
+}
+
+bool holds(const std::vector<long>& items, Atom wanted) {
+    for (const long item : items)
+        if (static_cast<Atom>(item) == wanted) return true;
+    return false;
+}
+
+// Whether a window manager that speaks EWMH fullscreen runs: it lists the
+// state in _NET_SUPPORTED, and the window it names in
+// _NET_SUPPORTING_WM_CHECK still exists (a crashed manager leaves both).
+bool manager_does_fullscreen() {
+    const Window root = DefaultRootWindow(_quarn_display);
+    if (!holds(read_items(root, atom("_NET_SUPPORTED"), XA_ATOM), atom("_NET_WM_STATE_FULLSCREEN"))) return false;
+    const std::vector<long> check = read_items(root, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW);
+    if (check.empty()) return false;
+    const auto window = static_cast<Window>(check[0]);
+    return read_items(window, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW) == check;
+}
+
+void send_state_request(Window window, bool add) {
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = window;
+    message.xclient.message_type = atom("_NET_WM_STATE");
+    message.xclient.format = 32;
+    message.xclient.data.l[0] = add ? 1 : 0;
+    message.xclient.data.l[1] = static_cast<long>(atom("_NET_WM_STATE_FULLSCREEN"));
+    message.xclient.data.l[3] = 1;  // from an application
+    XSendEvent(_quarn_display, DefaultRootWindow(_quarn_display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &message);
+}
+
+// Edits the _NET_WM_STATE property of a window no manager manages yet.
+void edit_state_property(Window window, bool add) {
+    const Atom fullscreen = atom("_NET_WM_STATE_FULLSCREEN");
+    std::vector<long> states = read_items(window, atom("_NET_WM_STATE"), XA_ATOM);
+    std::vector<long> kept;
+    for (const long state : states)
+        if (static_cast<Atom>(state) != fullscreen) kept.push_back(state);
+    if (add) kept.push_back(static_cast<long>(fullscreen));
+    XChangeProperty(_quarn_display, window, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(kept.data()), static_cast<int>(kept.size()));
+}
+
+// Without an EWMH manager: the window leaves any manager (override-redirect)
+// and covers the screen, or goes back where it was.
+void cover_screen(_quarn_FrameBacking& backing, bool cover, bool shown) {
+    const Window window = backing.window;
+    if (cover) {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(_quarn_display, window, &attributes);
+        Window child = None;
+        XTranslateCoordinates(_quarn_display, window, DefaultRootWindow(_quarn_display), 0, 0, &backing.windowed[0],
+                              &backing.windowed[1], &child);
+        backing.windowed[2] = attributes.width;
+        backing.windowed[3] = attributes.height;
+    }
+    if (shown) XUnmapWindow(_quarn_display, window);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = cover ? True : False;
+    XChangeWindowAttributes(_quarn_display, window, CWOverrideRedirect, &attributes);
+    const Screen* screen = DefaultScreenOfDisplay(_quarn_display);
+    if (cover)
+        XMoveResizeWindow(_quarn_display, window, 0, 0, static_cast<unsigned int>(WidthOfScreen(screen)),
+                          static_cast<unsigned int>(HeightOfScreen(screen)));
+    else
+        XMoveResizeWindow(_quarn_display, window, backing.windowed[0], backing.windowed[1],
+                          static_cast<unsigned int>(backing.windowed[2]),
+                          static_cast<unsigned int>(backing.windowed[3]));
+    if (shown) XMapRaised(_quarn_display, window);
+    backing.covering = cover;
+}
+
+// The property mask a waiting request needs, beyond what RESIZE selects.
+void watch_properties(FrameBase* frame, bool watch) {
+    if (_quarn_reports(frame, Flags::Report::RESIZE)) return;
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(_quarn_display, frame->_quarn_backing->window, &attributes);
+    XSelectInput(
+        _quarn_display, frame->_quarn_backing->window,
+        watch ? attributes.your_event_mask | PropertyChangeMask : attributes.your_event_mask & ~PropertyChangeMask);
+}
+
+}  // namespace
+
+void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
+    _quarn_FrameBacking& backing = *frame->_quarn_backing;
+    const Window window = backing.window;
+    if (!manager_does_fullscreen()) {
+        if (backing.covering != fullscreen) cover_screen(backing, fullscreen, frame->visible);
+        return;
+    }
+    // The user may have changed the state through the manager: ask it as it is now.
+    const bool now = holds(read_items(window, atom("_NET_WM_STATE"), XA_ATOM), atom("_NET_WM_STATE_FULLSCREEN"));
+    if (now == fullscreen && !backing.fullscreen_waiting) return;
+    const long bypass = 1;
+    if (fullscreen)
+        XChangeProperty(_quarn_display, window, atom("_NET_WM_BYPASS_COMPOSITOR"), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&bypass), 1);
+    else
+        XDeleteProperty(_quarn_display, window, atom("_NET_WM_BYPASS_COMPOSITOR"));
+    // A manager ignores requests for windows it does not manage yet (no
+    // WM_STATE): it reads the property when it takes the window instead,
+    // and a request follows once it has, in case it read it before.
+    if (!read_items(window, atom("WM_STATE"), atom("WM_STATE")).empty()) {
+        send_state_request(window, fullscreen);
+        if (backing.fullscreen_waiting) watch_properties(frame, false);
+        backing.fullscreen_waiting = false;
+        return;
+    }
+    edit_state_property(window, fullscreen);
+    backing.fullscreen_wanted = fullscreen;
+    if (frame->visible && !backing.fullscreen_waiting) {
+        backing.fullscreen_waiting = true;
+        watch_properties(frame, true);
+    }
+}
+
+void _quarn_fullscreen_property(FrameBase* frame, const XPropertyEvent& property) {
+    _quarn_FrameBacking& backing = *frame->_quarn_backing;
+    if (!backing.fullscreen_waiting || property.atom != atom("WM_STATE") || property.state != PropertyNewValue) return;
+    backing.fullscreen_waiting = false;
+    watch_properties(frame, false);
+    send_state_request(backing.window, backing.fullscreen_wanted);
 }
 
 }  // namespace Frame

@@ -26,5 +26,17 @@ void _quarn_set_utf8_title(Window window, const std::string& title);
 /// _NET_WM_ICON from `width` x `height` RGBA pixels, row by row.
 void _quarn_set_icon(Window window, int width, int height, const unsigned char* rgba);
 
+class FrameBase;
+
+/// Fullscreen on or off (FrameBase::set_fullscreen), against the window's
+/// _NET_WM_STATE as it is now: through the window manager's EWMH request once
+/// it manages the window (the property itself before that, and the request
+/// once it does), else by covering the screen itself.
+void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen);
+
+/// A PropertyNotify of a frame with a fullscreen request waiting for the
+/// manager to manage its window (WM_STATE appearing): the request is sent.
+void _quarn_fullscreen_property(FrameBase* frame, const XPropertyEvent& property);
+
 }  // namespace Frame
 }  // namespace Quarn

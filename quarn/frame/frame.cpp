@@ -91,6 +91,10 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     iconic = false;
     maximized = false;
     input_context = nullptr;
+    covering = false;
+    windowed[0] = windowed[1] = windowed[2] = windowed[3] = 0;
+    fullscreen_waiting = false;
+    fullscreen_wanted = false;
     window = XCreateWindow(_quarn_display, x_parent, position[0], position[1], dimensions[0], dimensions[1], 0,
                            visual_info->depth, InputOutput, visual_info->visual, CWColormap | CWEventMask,
                            &window_attributes);
@@ -201,6 +205,8 @@ void FrameBase::set_title(const std::string& title) {
 void FrameBase::set_class(const std::string& instance, const std::string& class_name) {
     _quarn_set_class(_quarn_backing->window, instance, class_name);
 }
+
+void FrameBase::set_fullscreen(bool fullscreen) { _quarn_set_fullscreen(this, fullscreen); }
 
 void FrameBase::set_cursor(Cursor cursor) {
     XDefineCursor(_quarn_display, _quarn_backing->window, _quarn_cursor(cursor));

@@ -79,6 +79,13 @@ public:
     bool maximized;        ///< Whether _NET_WM_STATE last held both maximized states (RESIZE).
     XIC input_context;     ///< The window's input context (TEXT), or null (owned).
     //@}
+    /// @name Fullscreen (FrameBase::set_fullscreen)
+    //@{
+    bool covering;            ///< Whether the library covers the screen with the window itself.
+    int windowed[4];          ///< Its x, y, width and height before it did.
+    bool fullscreen_waiting;  ///< A request waits for the manager to manage the window.
+    bool fullscreen_wanted;   ///< What that request asks for.
+    //@}
 };
 
 /// Base class of the application's windows. Override the callback_input
@@ -162,6 +169,14 @@ public:
     /// Sets the frame's icon from `width` x `height` RGBA pixels, row by row
     /// (_NET_WM_ICON). A null pointer or a size below 1 is refused with a warning.
     void set_icon(int width, int height, const unsigned char* rgba);
+    /// Makes the frame cover its screen without decorations, or gives back
+    /// the size and position it had. Asks a window manager that speaks EWMH
+    /// (_NET_WM_STATE_FULLSCREEN, with _NET_WM_BYPASS_COMPOSITOR); under any
+    /// other manager, or none, covers the screen itself. The state asked for
+    /// is compared with the window's as it is now (the user may have changed
+    /// it through the manager): asking for the state it is in changes nothing.
+    /// A frame that reports RESIZE gets the size changes as EventFrameResize.
+    void set_fullscreen(bool fullscreen);
     /// The pointer's shape over the frame, from the user's cursor theme
     /// (falling back to X's core cursors); HIDDEN shows none. Each shape is
     /// made once, on first use, and freed at Quarn::deinit().

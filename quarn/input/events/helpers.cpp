@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "quarn/error.h"
+#include "quarn/frame/desktop.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/frame/report.h"
 #include "quarn/init.h"
@@ -205,6 +206,7 @@ void _quarn_handle(XEvent& event) {
             if (focus_leaves(event.xfocus)) _quarn_issue_focusout(frame);
             break;
         case PropertyNotify:
+            Frame::_quarn_fullscreen_property(frame, event.xproperty);
             if (Frame::_quarn_reports(frame, Flags::Report::RESIZE))
                 Frame::_quarn_report_property(frame, event.xproperty);
             break;
