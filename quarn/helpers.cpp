@@ -25,6 +25,35 @@ int _quarn_get_next_id() {
     return id;
 }
 
+char32_t _quarn_next_codepoint(const char* text, std::size_t& at) {
+    const auto lead = static_cast<unsigned char>(text[at++]);
+    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    char32_t codepoint = extra == 3 ? lead & 0x07u : extra == 2 ? lead & 0x0Fu : extra == 1 ? lead & 0x1Fu : lead;
+    for (int i = 0; i < extra && text[at]; ++i)
+        codepoint = (codepoint << 6) | (static_cast<unsigned char>(text[at++]) & 0x3Fu);
+    return codepoint;
+}
+
+std::vector<long> _quarn_window_items(Window window, Atom property, Atom type) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> items;
+    if (XGetWindowProperty(_quarn_display, window, property, 0, 1024, False, type, &actual, &format, &count, &after,
+                           &data) == Success &&
+        format == 32)
+        items.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+    if (data) XFree(data);
+    return items;
+}
+
+void _quarn_select_input(Window window, long add, long remove) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(_quarn_display, window, &attributes);
+    XSelectInput(_quarn_display, window, (attributes.your_event_mask & ~remove) | add);
+}
+
 void get_monitor_size(int* size) {
     _quarn_require_display("Cannot get the monitor size without a display connection!");
     const Screen* screen = DefaultScreenOfDisplay(_quarn_display);

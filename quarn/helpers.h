@@ -1,6 +1,10 @@
 #pragma once
 
+#include <X11/Xlib.h>
+
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace Quarn {
 
@@ -16,6 +20,18 @@ std::wstring _quarn_to_wstring(const std::string& s);
 /// Returns 1 on the first call, 2 on the second, and so on. After the largest
 /// int it starts again at 1, so ids stay positive.
 int _quarn_get_next_id();
+
+/// The UTF-8 sequence of `text` at `at`: its code point, and `at` moved past
+/// it. Expects valid UTF-8 (an input method's, or the application's).
+char32_t _quarn_next_codepoint(const char* text, std::size_t& at);
+
+/// The 32-bit items of `window`'s `property` of `type`, as Xlib hands them
+/// (longs); empty when it is absent or of another type. One round trip.
+std::vector<long> _quarn_window_items(Window window, Atom property, Atom type);
+
+/// Selects the event masks `add` on the library's connection for `window`
+/// and deselects `remove`, leaving every other mask as it is. One round trip.
+void _quarn_select_input(Window window, long add, long remove);
 
 /// Writes the width and height in pixels of the display's default screen into
 /// size[0] and size[1], as Xlib learnt them when the connection opened.

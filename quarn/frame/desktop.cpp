@@ -13,6 +13,7 @@
 
 #include "quarn/frame/frame.h"
 #include "quarn/frame/report.h"
+#include "quarn/helpers.h"
 #include "quarn/init.h"
 
 namespace Quarn {
@@ -86,21 +87,6 @@ namespace {
 
 Atom atom(const char* name) { return XInternAtom(_quarn_display, name, False); }
 
-// The 32-bit items of `window`'s `property`, as X hands them (longs).
-std::vector<long> read_items(Window window, Atom property, Atom type) {
-    Atom actual = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::vector<long> items;
-    if (XGetWindowProperty(_quarn_display, window, property, 0, 1024, False, type, &actual, &format, &count, &after,
-                           &data) == Success &&
-        format == 32)
-        items.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
-    if (data) XFree(data);
-    return items;
-}
-
 bool holds(const std::vector<long>& items, Atom wanted) {
     for (const long item : items)
         if (static_cast<Atom>(item) == wanted) return true;
@@ -112,11 +98,12 @@ bool holds(const std::vector<long>& items, Atom wanted) {
 // _NET_SUPPORTING_WM_CHECK still exists (a crashed manager leaves both).
 bool manager_does_fullscreen() {
     const Window root = DefaultRootWindow(_quarn_display);
-    if (!holds(read_items(root, atom("_NET_SUPPORTED"), XA_ATOM), atom("_NET_WM_STATE_FULLSCREEN"))) return false;
-    const std::vector<long> check = read_items(root, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW);
+    if (!holds(_quarn_window_items(root, atom("_NET_SUPPORTED"), XA_ATOM), atom("_NET_WM_STATE_FULLSCREEN")))
+        return false;
+    const std::vector<long> check = _quarn_window_items(root, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW);
     if (check.empty()) return false;
     const auto window = static_cast<Window>(check[0]);
-    return read_items(window, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW) == check;
+    return _quarn_window_items(window, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW) == check;
 }
 
 void send_state_request(Window window, bool add) {
@@ -135,7 +122,7 @@ void send_state_request(Window window, bool add) {
 // Edits the _NET_WM_STATE property of a window no manager manages yet.
 void edit_state_property(Window window, bool add) {
     const Atom fullscreen = atom("_NET_WM_STATE_FULLSCREEN");
-    std::vector<long> states = read_items(window, atom("_NET_WM_STATE"), XA_ATOM);
+    std::vector<long> states = _quarn_window_items(window, atom("_NET_WM_STATE"), XA_ATOM);
     std::vector<long> kept;
     for (const long state : states)
         if (static_cast<Atom>(state) != fullscreen) kept.push_back(state);
@@ -193,7 +180,8 @@ void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
         return;
     }
     // The user may have changed the state through the manager: ask it as it is now.
-    const bool now = holds(read_items(window, atom("_NET_WM_STATE"), XA_ATOM), atom("_NET_WM_STATE_FULLSCREEN"));
+    const bool now =
+        holds(_quarn_window_items(window, atom("_NET_WM_STATE"), XA_ATOM), atom("_NET_WM_STATE_FULLSCREEN"));
     if (now == fullscreen && !backing.fullscreen_waiting) return;
     const long bypass = 1;
     if (fullscreen)
@@ -204,7 +192,7 @@ void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
     // A manager ignores requests for windows it does not manage yet (no
     // WM_STATE): it reads the property when it takes the window instead,
     // and a request follows once it has, in case it read it before.
-    if (!read_items(window, atom("WM_STATE"), atom("WM_STATE")).empty()) {
+    if (!_quarn_window_items(window, atom("WM_STATE"), atom("WM_STATE")).empty()) {
         send_state_request(window, fullscreen);
         if (backing.fullscreen_waiting) watch_properties(frame, false);
         backing.fullscreen_waiting = false;

@@ -2,9 +2,10 @@
 
 #include <X11/Xatom.h>
 
-#include <memory>
+#include <vector>
 
 #include "quarn/frame/frame.h"
+#include "quarn/helpers.h"
 #include "quarn/init.h"
 #include "quarn/input/events/helpers.h"
 #include "quarn/input/text.h"
@@ -16,10 +17,6 @@ namespace {
 
 // The masks a report adds to the window's selection.
 constexpr long kResizeMask = StructureNotifyMask | PropertyChangeMask;
-
-struct XFreeDeleter {
-    void operator()(unsigned char* data) const { XFree(data); }
-};
 
 // The window-manager atoms, made once per connection.
 struct Atoms {
@@ -39,38 +36,16 @@ const Atoms& atoms() {
     return made;
 }
 
-// The 32-bit items of a window property (as longs, Xlib's format-32 rule).
-std::unique_ptr<unsigned char, XFreeDeleter> read_property(Window window, Atom property, Atom type,
-                                                           unsigned long& count) {
-    Atom actual = None;
-    int format = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    count = 0;
-    if (XGetWindowProperty(_quarn_display, window, property, 0, 64, False, type, &actual, &format, &count, &after,
-                           &data) != Success ||
-        format != 32) {
-        count = 0;
-        if (data) XFree(data);
-        return nullptr;
-    }
-    return std::unique_ptr<unsigned char, XFreeDeleter>(data);
-}
-
 bool read_iconic(Window window) {
-    unsigned long count = 0;
-    const auto data = read_property(window, atoms().wm_state, atoms().wm_state, count);
-    return count >= 1 && reinterpret_cast<const long*>(data.get())[0] == IconicState;
+    const std::vector<long> state = _quarn_window_items(window, atoms().wm_state, atoms().wm_state);
+    return !state.empty() && state[0] == IconicState;
 }
 
 bool read_maximized(Window window) {
-    unsigned long count = 0;
-    const auto data = read_property(window, atoms().net_wm_state, XA_ATOM, count);
-    const auto* states = reinterpret_cast<const long*>(data.get());
     bool vertical = false, horizontal = false;
-    for (unsigned long i = 0; i < count; ++i) {
-        vertical = vertical || static_cast<Atom>(states[i]) == atoms().maximized_vert;
-        horizontal = horizontal || static_cast<Atom>(states[i]) == atoms().maximized_horz;
+    for (const long item : _quarn_window_items(window, atoms().net_wm_state, XA_ATOM)) {
+        vertical = vertical || static_cast<Atom>(item) == atoms().maximized_vert;
+        horizontal = horizontal || static_cast<Atom>(item) == atoms().maximized_horz;
     }
     return vertical && horizontal;
 }
@@ -92,15 +67,13 @@ void _quarn_set_report(FrameBase* frame, const Flags::Report& report) {
 
     if (text_on != text_was) Input::_quarn_text_enable(frame, text_on);
     if (resize_on == resize_was) return;
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(_quarn_display, window, &attributes);
     // Only this report's bits change, and none the frame selects anyway.
     const long own = kResizeMask & ~_quarn_FrameBacking::event_mask;
-    XSelectInput(_quarn_display, window,
-                 resize_on ? attributes.your_event_mask | own : attributes.your_event_mask & ~own);
+    _quarn_select_input(window, resize_on ? own : 0, resize_on ? 0 : own);
     if (!resize_on) return;
     // Read after selecting (the reads' round trips send the selection), so
     // no change falls between the two.
+    XWindowAttributes attributes{};
     XGetWindowAttributes(_quarn_display, window, &attributes);
     backing.reported_size[0] = attributes.width;
     backing.reported_size[1] = attributes.height;

@@ -12,6 +12,7 @@
 #include "quarn/frame/frame.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/frame/report.h"
+#include "quarn/helpers.h"
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
 
@@ -145,17 +146,11 @@ void method_started(Display*, XPointer, XPointer) {
         if (Frame::_quarn_reports(frame, Flags::Report::TEXT)) create_context(frame);
 }
 
-// The masks a context needs beyond those every frame selects.
-long context_mask(XIC context) {
+// The masks `context` asks to filter.
+long filter_mask(XIC context) {
     long filter = 0;
     XGetICValues(context, XNFilterEvents, &filter, nullptr);
-    return filter & ~Frame::_quarn_FrameBacking::event_mask;
-}
-
-void select_more(Window window, long add, long remove) {
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(_quarn_display, window, &attributes);
-    XSelectInput(_quarn_display, window, (attributes.your_event_mask & ~remove) | add);
+    return filter;
 }
 
 void create_context(Frame::FrameBase* frame) {
@@ -164,24 +159,13 @@ void create_context(Frame::FrameBase* frame) {
     backing.input_context = XCreateIC(input_method, XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
                                       backing.window, XNFocusWindow, backing.window, nullptr);
     if (!backing.input_context) return;
-    long filter = 0;
-    XGetICValues(backing.input_context, XNFilterEvents, &filter, nullptr);
+    const long filter = filter_mask(backing.input_context);
     pointer_filters |= filter & (ButtonPressMask | ButtonReleaseMask | PointerMotionMask | ButtonMotionMask);
-    select_more(backing.window, context_mask(backing.input_context), 0);
+    _quarn_select_input(backing.window, filter & ~Frame::_quarn_FrameBacking::event_mask, 0);
     Window focused = None;
     int revert = 0;
     XGetInputFocus(_quarn_display, &focused, &revert);
     if (focused == backing.window) XSetICFocus(backing.input_context);
-}
-
-// One UTF-8 sequence of `text` at `at`: its code point, and `at` moved past it.
-char32_t decode(const char* text, std::size_t& at) {
-    const auto lead = static_cast<unsigned char>(text[at++]);
-    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    char32_t codepoint = extra == 3 ? lead & 0x07u : extra == 2 ? lead & 0x0Fu : extra == 1 ? lead & 0x1Fu : lead;
-    for (int i = 0; i < extra && text[at]; ++i)
-        codepoint = (codepoint << 6) | (static_cast<unsigned char>(text[at++]) & 0x3Fu);
-    return codepoint;
 }
 
 bool is_text(char32_t codepoint) {
@@ -193,7 +177,7 @@ void issue_characters(Frame::FrameBase* frame, const char* utf8) {
     const Window window = frame->_quarn_backing->window;
     for (std::size_t at = 0; utf8[at];) {
         const std::size_t start = at;
-        const char32_t codepoint = decode(utf8, at);
+        const char32_t codepoint = _quarn_next_codepoint(utf8, at);
         if (!is_text(codepoint)) continue;
         char one[5] = {};
         for (std::size_t i = start; i < at && i - start < 4; ++i) one[i - start] = utf8[i];
@@ -244,13 +228,13 @@ void _quarn_text_enable(Frame::FrameBase* frame, bool on) {
     Frame::_quarn_FrameBacking& backing = *frame->_quarn_backing;
     if (!on) {
         if (!backing.input_context) return;
-        const long mask = context_mask(backing.input_context);
+        // Deselected: what the context added, unless every frame or RESIZE selects it.
+        long kept = Frame::_quarn_FrameBacking::event_mask;
+        if (Frame::_quarn_reports(frame, Flags::Report::RESIZE)) kept |= StructureNotifyMask | PropertyChangeMask;
+        const long added = filter_mask(backing.input_context) & ~kept;
         XDestroyIC(backing.input_context);
         backing.input_context = nullptr;
-        select_more(
-            backing.window, 0,
-            mask &
-                ~(Frame::_quarn_reports(frame, Flags::Report::RESIZE) ? StructureNotifyMask | PropertyChangeMask : 0));
+        _quarn_select_input(backing.window, 0, added);
         return;
     }
     if (!input_method && !awaiting_method && !open_method()) {

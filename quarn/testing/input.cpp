@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "quarn/frame/frame.h"
+#include "quarn/helpers.h"
 #include "quarn/init.h"
 #include "quarn/input/state.h"
 #include "quarn/testing/pump.h"
@@ -140,16 +141,6 @@ void Input::release_button(const Frame::FrameBase& frame, int x, int y, unsigned
 
 namespace {
 
-// One UTF-8 sequence of `text` at `at`: its code point, and `at` moved past it.
-char32_t next_codepoint(const std::string& text, std::size_t& at) {
-    const auto lead = static_cast<unsigned char>(text[at++]);
-    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    char32_t codepoint = extra == 3 ? lead & 0x07u : extra == 2 ? lead & 0x0Fu : extra == 1 ? lead & 0x1Fu : lead;
-    for (int i = 0; i < extra && at < text.size(); ++i)
-        codepoint = (codepoint << 6) | (static_cast<unsigned char>(text[at++]) & 0x3Fu);
-    return codepoint;
-}
-
 // X names Latin-1 characters by their code point, and the rest as 0x1000000 + it.
 KeySym keysym_of(char32_t codepoint) {
     return codepoint <= 0xFF ? static_cast<KeySym>(codepoint) : static_cast<KeySym>(0x1000000 | codepoint);
@@ -159,7 +150,7 @@ KeySym keysym_of(char32_t codepoint) {
 
 void Input::type(const Frame::FrameBase& frame, const std::string& utf8) {
     for (std::size_t at = 0; at < utf8.size();) {
-        const KeySym keysym = keysym_of(next_codepoint(utf8, at));
+        const KeySym keysym = keysym_of(_quarn_next_codepoint(utf8.c_str(), at));
         bool shifted = false;
         const KeyCode code = keycode_for(keysym, shifted);
         focus(frame);

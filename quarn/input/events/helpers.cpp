@@ -180,11 +180,14 @@ void _quarn_handle(XEvent& event) {
     // its callbacks may have destroyed the frame.
     if (release_lost_buttons(frame, event) && !lookup(event.xany.window)) return;
     switch (event.type) {
-        case KeyPress:
+        case KeyPress: {
+            // Asked before the key's callbacks, which may destroy the frame.
+            const bool text = route != _quarn_KeyRoute::KEY_ONLY && Frame::_quarn_reports(frame, Flags::Report::TEXT);
             if (route != _quarn_KeyRoute::TEXT_ONLY) _quarn_issue_keydown(frame, key_symbol(event));
             // The key's text comes after its own event, if the callbacks left the frame.
-            if (route != _quarn_KeyRoute::KEY_ONLY && lookup(event.xany.window)) _quarn_issue_text(frame, event.xkey);
+            if (text && lookup(event.xany.window)) _quarn_issue_text(frame, event.xkey);
             break;
+        }
         case KeyRelease:
             if (route != _quarn_KeyRoute::TEXT_ONLY) _quarn_issue_keyup(frame, key_symbol(event));
             break;
