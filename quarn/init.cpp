@@ -1,5 +1,6 @@
 #include "quarn/init.h"
 
+#include "quarn/clipboard.h"
 #include "quarn/error.h"
 #include "quarn/frame/cursors.h"
 #include "quarn/frame/helpers.h"
@@ -25,7 +26,10 @@ void init() {
 }
 
 void deinit() {
-    if (_quarn_display) Input::_quarn_text_deinit();
+    if (_quarn_display) {
+        Input::_quarn_text_deinit();
+        _quarn_clipboard_deinit();
+    }
     Frame::_quarn_free_cursors();
     Frame::_quarn_deinit();
     Menuing::_quarn_deinit();

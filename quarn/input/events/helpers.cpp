@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "quarn/clipboard.h"
 #include "quarn/error.h"
 #include "quarn/frame/desktop.h"
 #include "quarn/frame/helpers.h"
@@ -150,6 +151,8 @@ Window keymap_window = None;
 }  // namespace
 
 void _quarn_handle(XEvent& event) {
+    // Other clients' requests for the clipboard, on the library's own window.
+    if (_quarn_clipboard_event(event)) return;
     // An input method, where one is open, sees every event first.
     const _quarn_KeyRoute route = _quarn_text_route(event);
     if (route == _quarn_KeyRoute::DROP) return;
