@@ -2,7 +2,6 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/Xfixes.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -140,18 +139,6 @@ TEST_F(Desktop, ContentScaleIsReadLiveFromTheResourceManager) {
     set_resources(nullptr);
 }
 
-// What the pointer shows now: the cursor's serial (one per cursor made) and
-// whether any of its pixels can be seen.
-std::pair<unsigned long, bool> shown_cursor(Display* display) {
-    XFixesCursorImage* image = XFixesGetCursorImage(display);
-    if (!image) return {0, false};
-    bool visible = false;
-    for (int i = 0; i < image->width * image->height; ++i) visible = visible || (image->pixels[i] >> 24) != 0;
-    const unsigned long serial = image->cursor_serial;
-    XFree(image);
-    return {serial, visible};
-}
-
 TEST_F(Desktop, CursorsTakeTheirShapesOnceAndHiddenShowsNothing) {
     using Quarn::Frame::Cursor;
     RecordingFrame frame(log);
@@ -163,7 +150,7 @@ TEST_F(Desktop, CursorsTakeTheirShapesOnceAndHiddenShowsNothing) {
     const auto after = [&](Cursor shape) {
         frame.set_cursor(shape);
         XSync(Quarn::_quarn_display, False);
-        return shown_cursor(client->display());
+        return client->shown_cursor();
     };
     std::vector<unsigned long> serials;
     for (Cursor shape : {Cursor::ARROW, Cursor::TEXT, Cursor::HAND, Cursor::CROSSHAIR, Cursor::RESIZE_HORIZONTAL,

@@ -8,6 +8,7 @@
 #include "quarn/frame/cursors.h"
 #include "quarn/frame/desktop.h"
 #include "quarn/frame/helpers.h"
+#include "quarn/frame/pointer_lock.h"
 #include "quarn/frame/report.h"
 #include "quarn/init.h"
 #include "quarn/input/state.h"
@@ -95,6 +96,7 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     windowed[0] = windowed[1] = windowed[2] = windowed[3] = 0;
     fullscreen_waiting = false;
     fullscreen_wanted = false;
+    cursor = None;
     window = XCreateWindow(_quarn_display, x_parent, position[0], position[1], dimensions[0], dimensions[1], 0,
                            visual_info->depth, InputOutput, visual_info->visual, CWColormap | CWEventMask,
                            &window_attributes);
@@ -145,6 +147,7 @@ FrameBase::~FrameBase() {
         const auto entry = _quarn_windows->find(_quarn_backing->window);
         if (entry != _quarn_windows->end() && entry->second == this) _quarn_windows->erase(entry);
     }
+    if (_quarn_backing) _quarn_lock_pointer(this, false);
     delete _quarn_backing;
     delete input_state;
 }
@@ -209,8 +212,11 @@ void FrameBase::set_class(const std::string& instance, const std::string& class_
 void FrameBase::set_fullscreen(bool fullscreen) { _quarn_set_fullscreen(this, fullscreen); }
 
 void FrameBase::set_cursor(Cursor cursor) {
-    XDefineCursor(_quarn_display, _quarn_backing->window, _quarn_cursor(cursor));
+    _quarn_backing->cursor = _quarn_cursor(cursor);
+    _quarn_show_cursor(this);
 }
+
+void FrameBase::set_pointer_locked(bool locked) { _quarn_lock_pointer(this, locked); }
 
 void FrameBase::set_icon(int width, int height, const unsigned char* rgba) {
     if (!rgba || width < 1 || height < 1) {

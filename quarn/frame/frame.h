@@ -86,6 +86,7 @@ public:
     bool fullscreen_waiting;  ///< A request waits for the manager to manage the window.
     bool fullscreen_wanted;   ///< What that request asks for.
     //@}
+    ::Cursor cursor;  ///< The shape set_cursor last gave it (shared, not owned); None at first.
 };
 
 /// Base class of the application's windows. Override the callback_input
@@ -181,6 +182,19 @@ public:
     /// (falling back to X's core cursors); HIDDEN shows none. Each shape is
     /// made once, on first use, and freed at Quarn::deinit().
     void set_cursor(Cursor cursor);
+    /// Locks the pointer to the frame (true), as 3-D views and games want, or
+    /// gives it back (false). While locked the pointer is hidden and held
+    /// inside the frame, and EventMouseMove (and the state's mouse_relative)
+    /// carries every movement of the mouse, unaccelerated and never stopped
+    /// by the screen's edge, from XInput2's raw motion; its x and y (and
+    /// mouse_position) are a virtual position that keeps adding them up.
+    /// Where the server has no XInput2, the pointer is put back in the
+    /// frame's centre after each move instead. One frame holds the lock at a
+    /// time: locking another gives it back first. The lock lasts while the
+    /// frame loses and regains the keyboard focus (the pointer is free
+    /// meanwhile). Giving it back shows the pointer where it was when locked,
+    /// with no jump reported. Costs a few round trips per call.
+    void set_pointer_locked(bool locked);
     /// Maps (`show` true) or unmaps the window. Asking for the current state
     /// only warns; a non-zero `blend_ms` warns that Linux has no fading.
     void set_show(bool show, int blend_ms);

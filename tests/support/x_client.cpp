@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
 #include <poll.h>
 
 #include <chrono>
@@ -45,6 +46,29 @@ void XClient::point_on_screen(int x, int y) {
 void XClient::focus_and_point(Window window, int x, int y) {
     XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
     point(window, x, y);
+}
+
+std::pair<unsigned long, bool> XClient::shown_cursor() {
+    XFixesCursorImage* image = XFixesGetCursorImage(display_);
+    if (!image) return {0, false};
+    bool visible = false;
+    for (int i = 0; i < image->width * image->height; ++i) visible = visible || (image->pixels[i] >> 24) != 0;
+    const unsigned long serial = image->cursor_serial;
+    XFree(image);
+    return {serial, visible};
+}
+
+void XClient::move_pointer_by(int dx, int dy) {
+    XTestFakeRelativeMotionEvent(display_, dx, dy, CurrentTime);
+    sync();
+}
+
+std::pair<int, int> XClient::pointer_in(Window window) {
+    Window root = None, child = None;
+    int root_x = 0, root_y = 0, x = 0, y = 0;
+    unsigned int mask = 0;
+    XQueryPointer(display_, window, &root, &child, &root_x, &root_y, &x, &y, &mask);
+    return {x, y};
 }
 
 void XClient::key(unsigned long keysym, bool press) { key_code(XKeysymToKeycode(display_, keysym), press); }

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quarn_test {
@@ -44,6 +45,14 @@ public:
     void send_configure(Window window, int width, int height);
     // Makes sure the server has processed everything sent so far.
     void sync();
+
+    // What the pointer shows now: the cursor's serial (one per cursor made)
+    // and whether any of its pixels can be seen.
+    std::pair<unsigned long, bool> shown_cursor();
+    // Moves the pointer by (dx, dy) as a mouse would (XInput2 raw motion too).
+    void move_pointer_by(int dx, int dy);
+    // The pointer's position in `window`'s coordinates.
+    std::pair<int, int> pointer_in(Window window);
 
     std::string title(Window window);
     std::vector<std::string> protocols(Window window);

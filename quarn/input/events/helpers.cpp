@@ -9,6 +9,7 @@
 #include "quarn/error.h"
 #include "quarn/frame/desktop.h"
 #include "quarn/frame/helpers.h"
+#include "quarn/frame/pointer_lock.h"
 #include "quarn/frame/report.h"
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
@@ -153,6 +154,8 @@ Window keymap_window = None;
 void _quarn_handle(XEvent& event) {
     // Other clients' requests for the clipboard, on the library's own window.
     if (_quarn_clipboard_event(event)) return;
+    // Raw motion has no window; a locked frame's own motion is replaced by it.
+    if (Frame::_quarn_pointer_lock_event(event)) return;
     // An input method, where one is open, sees every event first.
     const _quarn_KeyRoute route = _quarn_text_route(event);
     if (route == _quarn_KeyRoute::DROP) return;
@@ -206,10 +209,16 @@ void _quarn_handle(XEvent& event) {
         // Any client message counts as the close request; WM_DELETE_WINDOW is
         // the only protocol the window registers.
         case ClientMessage: _quarn_issue_close(frame); break;
-        case FocusIn: _quarn_text_focus(frame, true); break;
+        case FocusIn:
+            _quarn_text_focus(frame, true);
+            Frame::_quarn_pointer_focus(frame, true);
+            break;
         case FocusOut:
             _quarn_text_focus(frame, false);
-            if (focus_leaves(event.xfocus)) _quarn_issue_focusout(frame);
+            if (focus_leaves(event.xfocus)) {
+                Frame::_quarn_pointer_focus(frame, false);
+                _quarn_issue_focusout(frame);
+            }
             break;
         case PropertyNotify:
             Frame::_quarn_fullscreen_property(frame, event.xproperty);

@@ -1,0 +1,229 @@
+#include "quarn/frame/pointer_lock.h"
+
+#include <X11/extensions/XInput2.h>
+
+#include <algorithm>
+
+#include "quarn/frame/cursors.h"
+#include "quarn/frame/frame.h"
+#include "quarn/init.h"
+#include "quarn/input/events/helpers.h"
+#include "quarn/input/state.h"
+
+namespace Quarn {
+namespace Frame {
+
+namespace {
+
+// A pointing device whose axes give positions rather than moves (a tablet,
+// a virtual machine's pointer): its moves are the differences of those,
+// scaled from the axis's range to the screen's.
+struct AbsoluteDevice {
+    int id;
+    double span[2];  // the range of each axis, where it gives positions
+    double last[2];  // the position it gave last, once `seen`
+    bool seen[2];
+};
+constexpr int kMostAbsoluteDevices = 8;
+
+FrameBase* locked = nullptr;  // the frame that holds the pointer
+bool grabbed = false;         // whether the pointer grab is in force (the frame has the focus)
+int raw_opcode = 0;           // XInput2's major opcode as the last lock found it; -1 where the server has none
+int held_at[2];               // where the pointer was in the frame when it was locked
+double unspent[2];            // the fractions of a pixel not reported yet
+AbsoluteDevice absolute[kMostAbsoluteDevices];
+int absolute_count = 0;
+
+Window window_of(const FrameBase* frame) { return frame->_quarn_backing->window; }
+
+// Asked at each lock: the server must hear which version of XInput2 this
+// connection speaks before it selects raw motion (after Quarn::init() again,
+// a connection that has not said so gets each raw event twice).
+bool has_raw_motion() {
+    int opcode = 0, event = 0, error = 0, major = 2, minor = 0;
+    const bool found = XQueryExtension(_quarn_display, "XInputExtension", &opcode, &event, &error) &&
+                       XIQueryVersion(_quarn_display, &major, &minor) == Success;
+    raw_opcode = found ? opcode : -1;
+    return found;
+}
+
+// Raw events are only sent to the root window, for every master pointer.
+void select_raw_motion(bool on) {
+    unsigned char bits[XIMaskLen(XI_RawMotion)] = {};
+    if (on) XISetMask(bits, XI_RawMotion);
+    XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+    XISelectEvents(_quarn_display, DefaultRootWindow(_quarn_display), &mask, 1);
+}
+
+void find_absolute_devices() {
+    absolute_count = 0;
+    int count = 0;
+    XIDeviceInfo* devices = XIQueryDevice(_quarn_display, XIAllDevices, &count);
+    for (int i = 0; i < count && absolute_count < kMostAbsoluteDevices; ++i) {
+        if (devices[i].use != XISlavePointer && devices[i].use != XIFloatingSlave) continue;
+        AbsoluteDevice device{devices[i].deviceid, {0, 0}, {0, 0}, {false, false}};
+        for (int c = 0; c < devices[i].num_classes; ++c) {
+            if (devices[i].classes[c]->type != XIValuatorClass) continue;
+            const auto* axis = reinterpret_cast<const XIValuatorClassInfo*>(devices[i].classes[c]);
+            if (axis->number < 2 && axis->mode == XIModeAbsolute) device.span[axis->number] = axis->max - axis->min;
+        }
+        if (device.span[0] > 0 || device.span[1] > 0) absolute[absolute_count++] = device;
+    }
+    XIFreeDeviceInfo(devices);
+}
+
+AbsoluteDevice* absolute_device(int id) {
+    for (int i = 0; i < absolute_count; ++i)
+        if (absolute[i].id == id) return &absolute[i];
+    return nullptr;
+}
+
+// Adds a move to the virtual position and reports the whole pixels of it.
+void move_by(double dx, double dy) {
+    const double delta[2] = {dx, dy};
+    int whole[2];
+    for (int axis = 0; axis < 2; ++axis) {
+        // A broken device's value must not overflow the conversion.
+        unspent[axis] = std::clamp(unspent[axis] + delta[axis], -65536.0, 65536.0);
+        whole[axis] = static_cast<int>(unspent[axis]);
+        unspent[axis] -= whole[axis];
+    }
+    if (!whole[0] && !whole[1]) return;
+    // The virtual position may run past an int after a very long lock: it wraps.
+    const int* at = locked->input_state->mouse_position;
+    const auto add = [](int a, int b) {
+        return static_cast<int>(static_cast<unsigned int>(a) + static_cast<unsigned int>(b));
+    };
+    Input::Events::_quarn_issue_mousemove(locked, add(at[0], whole[0]), add(at[1], whole[1]));
+}
+
+void raw_motion(XGenericEventCookie& cookie) {
+    if (!XGetEventData(_quarn_display, &cookie)) return;
+    const auto* raw = static_cast<const XIRawEvent*>(cookie.data);
+    AbsoluteDevice* device = absolute_device(raw->sourceid);
+    // The values come packed, one per axis set in the mask, in axis order:
+    // x and y are the first two.
+    const double* value = raw->raw_values;
+    double delta[2] = {0, 0};
+    for (int axis = 0; axis < 2 && axis < raw->valuators.mask_len * 8; ++axis) {
+        if (!XIMaskIsSet(raw->valuators.mask, axis)) continue;
+        const double v = *value++;
+        if (!device || device->span[axis] <= 0) {
+            delta[axis] = v;
+            continue;
+        }
+        const int screen = axis == 0 ? DisplayWidth(_quarn_display, DefaultScreen(_quarn_display))
+                                     : DisplayHeight(_quarn_display, DefaultScreen(_quarn_display));
+        if (device->seen[axis]) delta[axis] = (v - device->last[axis]) * screen / device->span[axis];
+        device->last[axis] = v;
+        device->seen[axis] = true;
+    }
+    XFreeEventData(_quarn_display, &cookie);
+    move_by(delta[0], delta[1]);
+}
+
+void centre_of(const FrameBase* frame, int (&centre)[2]) {
+    centre[0] = frame->dimensions[0] / 2;
+    centre[1] = frame->dimensions[1] / 2;
+}
+
+// Without raw motion, each move is how far the pointer got from the frame's
+// centre, and the pointer goes back there (that warp's own move is skipped).
+void recentre(const XMotionEvent& motion) {
+    int centre[2];
+    centre_of(locked, centre);
+    if (motion.x == centre[0] && motion.y == centre[1]) return;
+    XWarpPointer(_quarn_display, None, window_of(locked), 0, 0, 0, 0, centre[0], centre[1]);
+    move_by(motion.x - centre[0], motion.y - centre[1]);
+}
+
+// The grab holds the pointer inside the frame and shows no cursor. It fails
+// while another client holds a grab; the next focus change tries again.
+void grab() {
+    const Window window = window_of(locked);
+    grabbed =
+        XGrabPointer(_quarn_display, window, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                     GrabModeAsync, GrabModeAsync, window, _quarn_cursor(Cursor::HIDDEN), CurrentTime) == GrabSuccess;
+    _quarn_show_cursor(locked);
+}
+
+void lock(FrameBase* frame) {
+    Window root = None, child = None;
+    int root_x = 0, root_y = 0;
+    unsigned int buttons = 0;
+    XQueryPointer(_quarn_display, window_of(frame), &root, &child, &root_x, &root_y, &held_at[0], &held_at[1],
+                  &buttons);
+    // The virtual position starts where the pointer is.
+    Input::State& state = *frame->input_state;
+    std::copy(held_at, held_at + 2, state.mouse_position);
+    std::copy(held_at, held_at + 2, state.mouse_position_last);
+    unspent[0] = unspent[1] = 0;
+    locked = frame;
+    if (has_raw_motion()) {
+        find_absolute_devices();
+        select_raw_motion(true);
+    } else {
+        int centre[2];
+        centre_of(frame, centre);
+        XWarpPointer(_quarn_display, None, window_of(frame), 0, 0, 0, 0, centre[0], centre[1]);
+    }
+    grab();
+}
+
+void release() {
+    FrameBase* const frame = locked;
+    const Window window = window_of(frame);
+    if (grabbed) XUngrabPointer(_quarn_display, CurrentTime);
+    if (raw_opcode > 0) select_raw_motion(false);
+    locked = nullptr;
+    grabbed = false;
+    _quarn_show_cursor(frame);
+    // The pointer's moves inside the frame during the lock are not news to
+    // the application: they go, and the pointer goes back to where it was.
+    XSync(_quarn_display, False);
+    XEvent stale;
+    while (XCheckTypedWindowEvent(_quarn_display, window, MotionNotify, &stale)) {
+    }
+    XWarpPointer(_quarn_display, None, window, 0, 0, 0, 0, held_at[0], held_at[1]);
+    Input::State& state = *frame->input_state;
+    std::copy(held_at, held_at + 2, state.mouse_position);
+    std::copy(held_at, held_at + 2, state.mouse_position_last);
+}
+
+}  // namespace
+
+void _quarn_lock_pointer(FrameBase* frame, bool locked_now) {
+    if (locked_now == (locked == frame)) return;
+    if (locked) release();
+    if (locked_now) lock(frame);
+}
+
+void _quarn_show_cursor(FrameBase* frame) {
+    const bool hidden = frame == locked && grabbed;
+    XDefineCursor(_quarn_display, window_of(frame),
+                  hidden ? _quarn_cursor(Cursor::HIDDEN) : frame->_quarn_backing->cursor);
+}
+
+bool _quarn_pointer_lock_event(XEvent& event) {
+    if (event.type == GenericEvent && event.xcookie.extension == raw_opcode && raw_opcode > 0) {
+        if (locked && grabbed && event.xcookie.evtype == XI_RawMotion) raw_motion(event.xcookie);
+        return true;
+    }
+    if (!locked || event.type != MotionNotify || event.xmotion.window != window_of(locked)) return false;
+    if (grabbed && raw_opcode < 0) recentre(event.xmotion);
+    return true;
+}
+
+void _quarn_pointer_focus(FrameBase* frame, bool focused) {
+    if (frame != locked || focused == grabbed) return;
+    if (focused) {
+        grab();
+        return;
+    }
+    XUngrabPointer(_quarn_display, CurrentTime);
+    grabbed = false;
+    _quarn_show_cursor(frame);
+}
+
+}  // namespace Frame
+}  // namespace Quarn

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "quarn/frame/frame.h"
+#include "quarn/init.h"
+#include "quarn/input/events/helpers.h"
+#include "tests/support/fixture.h"
+#include "tests/support/pump.h"
+#include "tests/support/recording_frame.h"
+#include "tests/support/x_client.h"
+
+// Pointer lock under a window manager, with the mouse moved as a user's
+// would: XTest's relative motion, which XInput2 reports as raw motion. (XTest
+// also has absolute motion, reported as positions from the same device: the
+// tests do not use it while a frame holds the pointer.)
+namespace {
+
+using quarn_test::Call;
+using quarn_test::RecordingFrame;
+
+class PointerLock : public quarn_test::ClientTest {
+protected:
+    std::unique_ptr<RecordingFrame> shown_frame(int x) {
+        auto frame = std::make_unique<RecordingFrame>(log);
+        frame->set_size(200, 150);
+        frame->set_position(x, 100);
+        frame->set_show(true, 0);
+        XFlush(Quarn::_quarn_display);
+        EXPECT_TRUE(client->wait_viewable(frame->_quarn_backing->window));
+        return frame;
+    }
+    void focus(Window window, int x, int y) {
+        client->focus_and_point(window, x, y);
+        quarn_test::settle(*client);
+    }
+    // The moves reported since the last call: x, y, x_rel, y_rel, and the
+    // state's mouse_relative at the callback.
+    std::vector<std::vector<int>> moves() {
+        quarn_test::settle(*client);
+        std::vector<std::vector<int>> found;
+        for (const Call& call : log)
+            if (call.level == "EventMouseMove")
+                found.push_back(
+                    {call.move[0], call.move[1], call.move[2], call.move[3], call.relative[0], call.relative[1]});
+        log.clear();
+        return found;
+    }
+    // Whether a pointer grab is in force: another client's attempt fails then.
+    // The attempt confines to the root window: Xorg lets a failed grab that
+    // confines nowhere end the confinement of the grab in force.
+    bool pointer_grabbed() {
+        XSync(Quarn::_quarn_display, False);
+        const int status = XGrabPointer(client->display(), client->root(), False, ButtonPressMask, GrabModeAsync,
+                                        GrabModeAsync, client->root(), None, CurrentTime);
+        XUngrabPointer(client->display(), CurrentTime);
+        client->sync();
+        return status == AlreadyGrabbed;
+    }
+
+    std::vector<Call> log;
+};
+
+TEST_F(PointerLock, MovesAddUpPastTheEdgeWhileThePointerStaysHiddenInside) {
+    auto frame = shown_frame(100);
+    const Window window = frame->_quarn_backing->window;
+    focus(window, 50, 40);
+    frame->set_cursor(Quarn::Frame::Cursor::HAND);
+    log.clear();
+
+    frame->set_pointer_locked(true);
+    EXPECT_TRUE(pointer_grabbed());
+    XSync(Quarn::_quarn_display, False);
+    EXPECT_FALSE(client->shown_cursor().second) << "hidden while locked";
+    frame->set_cursor(Quarn::Frame::Cursor::TEXT);  // remembered, still hidden
+    XSync(Quarn::_quarn_display, False);
+    EXPECT_FALSE(client->shown_cursor().second);
+
+    for (int i = 0; i < 5; ++i) client->move_pointer_by(60, 0);
+    client->move_pointer_by(0, -70);
+    const auto locked_moves = moves();
+    ASSERT_EQ(locked_moves.size(), 6u);
+    EXPECT_EQ(locked_moves[0], (std::vector<int>{110, 40, 60, 0, 60, 0}));
+    EXPECT_EQ(locked_moves[4], (std::vector<int>{350, 40, 60, 0, 60, 0})) << "past the frame's width of 200";
+    EXPECT_EQ(locked_moves[5], (std::vector<int>{350, -30, 0, -70, 0, -70}));
+    const auto [inside_x, inside_y] = client->pointer_in(window);
+    EXPECT_TRUE(inside_x >= 0 && inside_x < 200 && inside_y >= 0 && inside_y < 150) << inside_x << "," << inside_y;
+
+    frame->set_pointer_locked(false);
+    EXPECT_FALSE(pointer_grabbed());
+    EXPECT_EQ(client->pointer_in(window), std::make_pair(50, 40)) << "back where it was";
+    XSync(Quarn::_quarn_display, False);
+    EXPECT_TRUE(client->shown_cursor().second);
+    for (const auto& move : moves()) EXPECT_EQ(move[2] | move[3], 0) << "no jump reported";
+    client->move_pointer_by(5, 2);
+    EXPECT_EQ(moves(), (std::vector<std::vector<int>>{{55, 42, 5, 2, 5, 2}}));
+}
+
+TEST_F(PointerLock, TheLockLetsGoWithTheFocusAndTakesThePointerAgainWhenItComesBack) {
+    auto frame = shown_frame(100);
+    auto other = shown_frame(500);
+    const Window window = frame->_quarn_backing->window;
+    focus(window, 50, 40);
+    frame->set_pointer_locked(true);
+    ASSERT_TRUE(pointer_grabbed());
+    log.clear();
+
+    focus(other->_quarn_backing->window, 20, 20);
+    EXPECT_FALSE(pointer_grabbed()) << "free while another window has the focus";
+    XSync(Quarn::_quarn_display, False);
+    EXPECT_TRUE(client->shown_cursor().second);
+    log.clear();
+    client->move_pointer_by(7, 0);
+    for (const auto& move : moves()) EXPECT_NE(move[2], 7) << "raw motion is not the locked frame's meanwhile";
+
+    focus(window, 50, 40);
+    EXPECT_TRUE(pointer_grabbed());
+    XSync(Quarn::_quarn_display, False);
+    EXPECT_FALSE(client->shown_cursor().second);
+    log.clear();
+    client->move_pointer_by(7, 0);
+    const auto again = moves();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0][2], 7);
+    frame->set_pointer_locked(false);
+}
+
+TEST_F(PointerLock, OneFrameHoldsItAtATimeAndADestroyedFrameGivesItBack) {
+    auto frame = shown_frame(100);
+    auto other = shown_frame(500);
+    focus(frame->_quarn_backing->window, 50, 40);
+    frame->set_pointer_locked(true);
+    other->set_pointer_locked(true);  // takes it from the first
+    ASSERT_TRUE(pointer_grabbed());
+    log.clear();
+    client->move_pointer_by(3, 4);
+    quarn_test::settle(*client);
+    std::vector<const Quarn::Input::State*> movers;
+    for (const Call& call : log)
+        if (call.level == "EventMouseMove" && (call.move[2] || call.move[3])) movers.push_back(call.state);
+    EXPECT_EQ(movers, std::vector<const Quarn::Input::State*>{other->input_state});
+    frame->set_pointer_locked(false);  // not the holder: changes nothing
+    EXPECT_TRUE(pointer_grabbed());
+    other.reset();
+    EXPECT_FALSE(pointer_grabbed());
+    client->move_pointer_by(3, 4);
+    quarn_test::settle(*client);  // raw motion for no frame is dropped
+}
+
+}  // namespace
