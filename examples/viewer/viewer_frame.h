@@ -1,6 +1,8 @@
 // The viewer's one frame: a resizable window whose picture (a square on a
-// dark background) follows its size, zooms with the wheel, shows the text
-// typed so far in its title, and is not drawn while the window is minimized.
+// dark background) follows its size, zooms with the wheel, pans while the
+// right button is held (with the pointer locked), goes fullscreen on F11,
+// shows the text typed so far in its title (Ctrl+C copies it, Ctrl+V pastes),
+// and is not drawn while the window is minimized.
 #pragma once
 
 #include <GL/gl.h>
@@ -8,8 +10,10 @@
 
 #include <string>
 
+#include "quarn/clipboard.h"
 #include "quarn/frame/frame.h"
 #include "quarn/input/events/events.h"
+#include "quarn/input/state.h"
 
 class ViewerFrame : public Quarn::Frame::FrameBase {
 public:
@@ -33,8 +37,30 @@ public:
         text += event->utf8;
         set_title(text);
     }
-    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventKeyDown* event) override {
+    void callback_input(const Quarn::Input::State* state, const Quarn::Input::Events::EventKeyDown* event) override {
+        const bool control = state->key_pressed(XK_Control_L) || state->key_pressed(XK_Control_R);
         if (event->key == XK_Escape) running = false;
+        if (event->key == XK_F11) {
+            fullscreen = !fullscreen;
+            set_fullscreen(fullscreen);
+        }
+        if (control && event->key == XK_c) Quarn::set_clipboard(text);
+        if (control && event->key == XK_v) {
+            text += Quarn::get_clipboard();
+            set_title(text);
+        }
+    }
+    // Holding the right button drags the picture; the pointer stays put.
+    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventMouseButtonRightDown*) override {
+        set_pointer_locked(true);
+    }
+    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventMouseButtonRightUp*) override {
+        set_pointer_locked(false);
+    }
+    void callback_input(const Quarn::Input::State* state, const Quarn::Input::Events::EventMouseMove* event) override {
+        if (!state->mouse_buttons[2]) return;
+        pan[0] += event->x_rel;
+        pan[1] -= event->y_rel;  // the picture's y grows upwards
     }
     // A minimize comes as EventFrameMinimize and then EventFrameResize; a
     // restore, like every change of size, as EventFrameResize alone.
@@ -59,14 +85,16 @@ public:
         glClear(GL_COLOR_BUFFER_BIT);
         const float half = 40.0f * (1.0f + 0.25f * static_cast<float>(zoom));
         glColor3f(0.3f, 0.7f, 0.9f);
-        glRectf(-half, -half, half, half);
+        glRectf(pan[0] - half, pan[1] - half, pan[0] + half, pan[1] + half);
         ++draws;
     }
 
     bool running = true;
     bool minimized = false;
     bool minimizing = false;
-    int zoom = 0;      ///< Wheel notches, up positive.
-    std::string text;  ///< What was typed so far.
-    int draws = 0;     ///< How often the picture was drawn.
+    bool fullscreen = false;
+    int zoom = 0;           ///< Wheel notches, up positive.
+    float pan[2] = {0, 0};  ///< The picture's offset from the centre, in pixels, y up.
+    std::string text;       ///< What was typed so far.
+    int draws = 0;          ///< How often the picture was drawn.
 };

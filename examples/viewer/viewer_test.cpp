@@ -1,7 +1,8 @@
 // A test of the viewer with Quarn's test kit, and no test framework, under a
 // window manager as on a desktop: resized, zoomed with the wheel, typed into
-// with a dead key, maximized, minimized and restored, as a user does through
-// the manager; each picture compared with a golden image.
+// with a dead key, its text copied and pasted, fullscreen and back, maximized,
+// dragged with the pointer locked, minimized and restored, as a user does
+// through the manager; each picture compared with a golden image.
 // Exits 0 when every check holds.
 #include <X11/Xatom.h>
 
@@ -9,7 +10,9 @@
 #include <exception>
 #include <string>
 
+#include "quarn/clipboard.h"
 #include "quarn/context.h"
+#include "quarn/helpers.h"
 #include "quarn/init.h"
 #include "quarn/testing/testing.h"
 #include "viewer_frame.h"
@@ -55,9 +58,47 @@ void run() {
     check(pump_until([&] { return window.text == "h\u00e9llo"; }), "the dead key composes with e");
     check(window.text == "h\u00e9llo", "the typed text");
 
+    const auto with_control = [&](KeySym key) {
+        input.press_key(window, XK_Control_L);
+        input.key(window, key);
+        input.release_key(window, XK_Control_L);
+    };
+    with_control(XK_c);
+    check(pump_until([&] { return Quarn::get_clipboard() == "h\u00e9llo"; }), "Ctrl+C copies the text");
+    with_control(XK_v);
+    check(pump_until([&] { return window.text == "h\u00e9lloh\u00e9llo"; }), "Ctrl+V pastes it");
+
+    int screen[2];
+    Quarn::get_monitor_size(screen);
+    input.key(window, XK_F11);
+    check(pump_until([&] { return window.dimensions[0] == screen[0] && window.dimensions[1] == screen[1]; }),
+          "F11 covers the screen");
+    input.key(window, XK_F11);
+    check(pump_until([&] { return window.dimensions[0] == 400 && window.dimensions[1] == 300; }),
+          "F11 again gives the size back");
+
     input.maximize(window);
     check(pump_until([&] { return window.dimensions[0] > 1000; }), "maximized, the frame takes the screen's width");
     check_picture(context, window, "viewer-maximized.png");
+
+    // The drag is relative motion: the pointer stays hidden where it is held,
+    // and is shown at the press's point again when the button goes up.
+    input.press_button(window, 200, 150, Button3);
+    check(pump_until([&] { return window.input_state->mouse_buttons[2]; }), "the right button pressed");
+    input.move_by(30, -20);
+    input.move_by(-1000, 0);  // far past the window's edge
+    check(pump_until([&] { return window.pan[0] == -970 && window.pan[1] == 20; }), "a right drag pans");
+    Window root = None, child = None;
+    int root_xy[2], at[2];
+    unsigned int buttons = 0;
+    XQueryPointer(input.display(), window._quarn_backing->window, &root, &child, &root_xy[0], &root_xy[1], &at[0],
+                  &at[1], &buttons);
+    input.release_button(window, at[0], at[1], Button3);  // where the pointer is: no motion
+    check(pump_until([&] { return !window.input_state->mouse_buttons[2]; }), "the right button released");
+    XQueryPointer(input.display(), window._quarn_backing->window, &root, &child, &root_xy[0], &root_xy[1], &at[0],
+                  &at[1], &buttons);
+    check(at[0] == 200 && at[1] == 150, "the pointer comes back where the drag began");
+    window.pan[0] = window.pan[1] = 0;
 
     input.minimize(window);
     check(pump_until([&] { return window.minimized; }), "minimized");

@@ -108,6 +108,11 @@ void Input::fake_motion(XPoint to) {
 
 void Input::move(const Frame::FrameBase& frame, int x, int y) { fake_motion(on_screen(frame, x, y)); }
 
+void Input::move_by(int dx, int dy) {
+    XTestFakeRelativeMotionEvent(display_, dx, dy, CurrentTime);
+    XSync(display_, False);
+}
+
 void Input::fake_button(const Frame::FrameBase& frame, int x, int y, unsigned int button, bool press) {
     // XTest reports a motion even to the point the pointer is at already.
     // Button events carry no position for the frame, so a press is preceded

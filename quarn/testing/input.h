@@ -45,6 +45,11 @@ public:
     /// Moves the pointer to (x, y) in `frame`'s window (a motion event even
     /// when the pointer is there already).
     void move(const Frame::FrameBase& frame, int x, int y);
+    /// Moves the pointer by (dx, dy) from where it is, as a mouse does: the
+    /// motion a frame that holds the pointer (set_pointer_locked) gets. The
+    /// other calls here move the pointer to a point, which XInput2 reports
+    /// as a position: use only this one while a frame holds the pointer.
+    void move_by(int dx, int dy);
     /// Moves the pointer to (x, y) in `frame` and presses and releases
     /// `button` (1 left, 2 middle, 3 right, 4 and 5 the wheel). Button events
     /// carry no position, so the frame first gets a motion event at (x, y),
