@@ -131,6 +131,42 @@ void edit_state_property(Window window, bool add) {
                     reinterpret_cast<const unsigned char*>(kept.data()), static_cast<int>(kept.size()));
 }
 
+// The window's parent; the root window when no manager has reparented it.
+Window parent_of(Window window) {
+    Window root = None, parent = None, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(_quarn_display, window, &root, &parent, &children, &count)) return None;
+    if (children) XFree(children);
+    return parent;
+}
+
+// The window as placed on the screen: its manager's frame where it has one
+// (its x and y are what a move of the window asks for, decorations and all).
+Window top_level(Window window) {
+    const Window root = DefaultRootWindow(_quarn_display);
+    for (Window parent = parent_of(window); parent != root && parent != None; parent = parent_of(window))
+        window = parent;
+    return window;
+}
+
+// Hides the window; a manager that reparented it must let it go first, or
+// it would keep the window in its frame, and put back its old size and place
+// when it did let go. So the window is withdrawn as ICCCM says (unmapped, and
+// a synthetic UnmapNotify to the root), and the manager given up to a second
+// to hand it back to the root window.
+void withdraw(Window window) {
+    const Window root = DefaultRootWindow(_quarn_display);
+    XUnmapWindow(_quarn_display, window);
+    if (parent_of(window) == root) return;
+    XEvent unmap{};
+    unmap.xunmap.type = UnmapNotify;
+    unmap.xunmap.event = root;
+    unmap.xunmap.window = window;
+    XSendEvent(_quarn_display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &unmap);
+    for (int tries = 0; tries < 100 && parent_of(window) != root; ++tries) usleep(10000);
+    XSync(_quarn_display, False);
+}
+
 // Without an EWMH manager: the window leaves any manager (override-redirect)
 // and covers the screen, or goes back where it was.
 void cover_screen(_quarn_FrameBacking& backing, bool cover, bool shown) {
@@ -138,13 +174,14 @@ void cover_screen(_quarn_FrameBacking& backing, bool cover, bool shown) {
     if (cover) {
         XWindowAttributes attributes{};
         XGetWindowAttributes(_quarn_display, window, &attributes);
-        Window child = None;
-        XTranslateCoordinates(_quarn_display, window, DefaultRootWindow(_quarn_display), 0, 0, &backing.windowed[0],
-                              &backing.windowed[1], &child);
+        Window root = None;
+        unsigned int width = 0, height = 0, border = 0, depth = 0;
+        XGetGeometry(_quarn_display, top_level(window), &root, &backing.windowed[0], &backing.windowed[1], &width,
+                     &height, &border, &depth);
         backing.windowed[2] = attributes.width;
         backing.windowed[3] = attributes.height;
     }
-    if (shown) XUnmapWindow(_quarn_display, window);
+    if (shown) withdraw(window);
     XSetWindowAttributes attributes{};
     attributes.override_redirect = cover ? True : False;
     XChangeWindowAttributes(_quarn_display, window, CWOverrideRedirect, &attributes);

@@ -12,7 +12,13 @@ it with status 0. The second run: the window manager asked to close frame2
 EWMH) ends it with status 0. Cells whose driver cannot give the demo's GL
 version must end with the library's error line, status 1 and no X error.
 
-Usage: compat.py DEMO [--list] [CELL...]   (no CELL: every cell)
+In every cell with a window manager, a second program (DESKTOP_CLIENT) shows
+a frame with a UTF-8 title: what the manager shows of it
+(_NET_WM_VISIBLE_NAME, where it sets one), then fullscreen on request (the
+frame covering the screen) and off (back where it was); a manager that
+cannot do either fails its row, saying which and where the frame is.
+
+Usage: compat.py DEMO DESKTOP_CLIENT [--list] [CELL...]   (no CELL: every cell)
 Prints a row per cell and exits 1 if any cell failed.
 """
 import os
@@ -37,6 +43,7 @@ SCREEN = (1280, 1024)
 REQUESTED = {"frame1": (500, 300), "frame2": (700, 300)}
 SIZE = 200
 RED, MAGENTA, BLACK = (255, 0, 0), (255, 0, 255), (0, 0, 0)
+TITLE = "Quarn desktop \u2014 Gr\u00fc\u00dfe \u2713"  # the desktop client's
 
 
 class Cell:
@@ -50,6 +57,7 @@ class Cell:
         self.tiling = tiling                # the manager tiles: positions are its own
         self.synthetic_input = synthetic_input  # no XTest pointer: events sent to the windows
         self.places_itself = places_itself  # why positions cannot apply, when they cannot
+        self.managed = bool(wm) or server == "xwayland"  # weston manages Xwayland's windows itself
 
 
 CELLS = [
@@ -262,10 +270,11 @@ def find_window(conn, title):
 class Demo:
     """The demo as a child process, its output read line by line."""
 
-    def __init__(self, binary, env, processes):
+    def __init__(self, binary, env, processes, commands=False):
         self.work = processes.work
         self.process = subprocess.Popen(["stdbuf", "-oL", binary], env=env, stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, text=True, start_new_session=True)
+                                        stderr=subprocess.PIPE, stdin=subprocess.PIPE if commands else None,
+                                        text=True, start_new_session=True)
         processes.started.append(self.process)
         self.lines, self.errors = [], []
         self.readers = [threading.Thread(target=self._read, args=(self.process.stdout, self.lines), daemon=True),
@@ -291,6 +300,10 @@ class Demo:
 
     def count(self, line):
         return self.lines.count(line)
+
+    def send(self, command):
+        self.process.stdin.write(command + "\n")
+        self.process.stdin.flush()
 
     def wait_for(self, line, count=1, seconds=10):
         wait_until(lambda: self.count(line) >= count, seconds, f'"{line}" x{count} (got {self.events()})')
@@ -493,11 +506,62 @@ def close_request(conn, demo, frames):
     return f"close via {how}: status 0"
 
 
+def find_by_utf8_title(conn, title):
+    name, utf8 = conn.intern_atom("_NET_WM_NAME"), conn.intern_atom("UTF8_STRING")
+    pending = [conn.screen().root]
+    while pending:
+        window = pending.pop()
+        try:
+            value = window.get_full_property(name, utf8)
+            if value and bytes(value.value).decode(errors="replace") == title:
+                return window
+            pending.extend(window.query_tree().children)
+        except xerror.BadWindow:
+            continue
+    return None
+
+
+def visible_name(conn, window):
+    """What the manager shows as the title, where it says (_NET_WM_VISIBLE_NAME)."""
+    atom, utf8 = conn.intern_atom("_NET_WM_VISIBLE_NAME"), conn.intern_atom("UTF8_STRING")
+    try:
+        value = wait_until(lambda: window.get_full_property(atom, utf8), 1, "_NET_WM_VISIBLE_NAME")
+    except Failed:
+        return "_NET_WM_NAME as written; the manager sets no _NET_WM_VISIBLE_NAME"
+    text = bytes(value.value).decode(errors="replace")
+    check(TITLE in text, f'_NET_WM_VISIBLE_NAME "{text}" does not show the UTF-8 title "{TITLE}"')
+    return f'_NET_WM_VISIBLE_NAME "{text}"'
+
+
+def check_desktop(cell, conn, binary, env, processes):
+    """The UTF-8 title as the manager shows it, then fullscreen and back."""
+    client = Demo(binary, env, processes, commands=True)
+    client.wait_for("shown")
+    window = wait_until(lambda: find_by_utf8_title(conn, TITLE), 20, "the desktop client's frame on screen")
+    wait_until(lambda: window.get_attributes().map_state == X.IsViewable, 10, "the desktop client viewable")
+    time.sleep(0.3)  # managers may still be placing it
+    title = visible_name(conn, window)
+    before = geometry(conn, window)[:4]
+    covering = (0, 0) + SCREEN
+    client.send("fullscreen")
+    wait_until(lambda: geometry(conn, window)[:4] == covering, 10,
+               f"fullscreen: the frame covering {covering} (it is at {geometry(conn, window)[:4]})")
+    client.send("windowed")
+    wait_until(lambda: geometry(conn, window)[:4] == before, 10,
+               f"leaving fullscreen: the frame back at {before} (it is at {geometry(conn, window)[:4]})")
+    fullscreen = f"covered {SCREEN[0]}x{SCREEN[1]} at (0,0), then back to {before[2]}x{before[3]} " \
+                 f"at ({before[0]},{before[1]})"
+    client.send("quit")
+    status = client.exit_status()
+    check(status == 0, f"the desktop client ended with status {status}")
+    return [f"title: {title}", f"fullscreen: {fullscreen}"]
+
+
 def time_out(signal_number, frame):
     raise Failed("the cell took over a minute (a server grabbed by its window manager blocks every client)")
 
 
-def run_cell(cell, binary):
+def run_cell(cell, binary, desktop_client):
     work = tempfile.mkdtemp(prefix=f"quarn-compat-{cell.name}-")
     processes = Processes(work)
     env = dict(os.environ)
@@ -534,8 +598,9 @@ def run_cell(cell, binary):
             check(errors and errors[-1].startswith(cell.gl_error), f"library error line: {errors}")
             check(not any("X Error" in l or "X connection" in l for l in demo.errors),
                   f"X error text: {demo.errors}")
+            desktop = check_desktop(cell, conn, desktop_client, demo_env, processes) if cell.managed else []
             managed = "manager: " + ", ".join(prove_manager(cell, conn, manager)) if manager else "manager: none"
-            return ["PASS", managed, f'clean error: "{errors[-1]}", status 1, no X error text']
+            return ["PASS", managed, f'clean error: "{errors[-1]}", status 1, no X error text'] + desktop
 
         demo, frames = start_demo(binary, demo_env, processes, conn)
         if manager:
@@ -546,10 +611,11 @@ def run_cell(cell, binary):
         driven = drive(cell, conn, demo, frames)
         demo, frames = start_demo(binary, demo_env, processes, conn)
         closed = close_request(conn, demo, frames)
+        desktop = check_desktop(cell, conn, desktop_client, demo_env, processes) if cell.managed else []
         managed = "manager: none"
         if manager:
             managed = "manager: " + ", ".join(prove_manager(cell, conn, manager)) + ", to the end"
-        return ["PASS", managed, f"positions: {where}", f"pictures: {pictures}", f"input: {driven}", closed]
+        return ["PASS", managed, f"positions: {where}", f"pictures: {pictures}", f"input: {driven}", closed] + desktop
     except Failed as failure:
         return ["FAIL", str(failure), f"logs in {work}"]
     except (xerror.XError, xerror.ConnectionClosedError, OSError) as failure:
@@ -567,6 +633,7 @@ def run_cell(cell, binary):
 def main():
     args = sys.argv[1:]
     binary = os.path.abspath(args.pop(0))
+    desktop_client = os.path.abspath(args.pop(0))
     if args == ["--list"]:
         print(" ".join(cell.name for cell in CELLS))
         return 0
@@ -578,7 +645,7 @@ def main():
     failed = 0
     for cell in wanted:
         started = time.monotonic()
-        result = run_cell(cell, binary)
+        result = run_cell(cell, binary, desktop_client)
         failed += result[0] != "PASS"
         driver = cell.env and " ".join(f"{k}={v}" for k, v in cell.env.items()) or "llvmpipe"
         wm = "weston's" if cell.server == "xwayland" else (wm_name(cell) if cell.wm else "none")
