@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kPatience{1000};
 
 // Larger texts go to requestors in pieces of this size (INCR).
-constexpr std::size_t kLargestPiece = 256 * 1024;
+constexpr std::size_t kLargestPiece = std::size_t{256} * 1024;
 
 struct Atoms {
     Atom clipboard, targets, utf8, text, incr, property;

@@ -216,7 +216,7 @@ TEST_F(Clipboard, AMebibyteGoesBothWaysInPieces) {
     EXPECT_EQ(answer.bytes.size(), text.size());
     EXPECT_TRUE(answer.bytes == text);
 
-    Owner owner(text, "UTF8_STRING", 64 * 1024);
+    Owner owner(text, "UTF8_STRING", std::size_t{64} * 1024);
     const std::string read_back = Quarn::get_clipboard();
     EXPECT_EQ(read_back.size(), text.size());
     EXPECT_TRUE(read_back == text);

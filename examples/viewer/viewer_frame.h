@@ -85,7 +85,8 @@ public:
         glClear(GL_COLOR_BUFFER_BIT);
         const float half = 40.0f * (1.0f + 0.25f * static_cast<float>(zoom));
         glColor3f(0.3f, 0.7f, 0.9f);
-        glRectf(pan[0] - half, pan[1] - half, pan[0] + half, pan[1] + half);
+        const auto x = static_cast<float>(pan[0]), y = static_cast<float>(pan[1]);
+        glRectf(x - half, y - half, x + half, y + half);
         ++draws;
     }
 
@@ -93,8 +94,8 @@ public:
     bool minimized = false;
     bool minimizing = false;
     bool fullscreen = false;
-    int zoom = 0;           ///< Wheel notches, up positive.
-    float pan[2] = {0, 0};  ///< The picture's offset from the centre, in pixels, y up.
-    std::string text;       ///< What was typed so far.
-    int draws = 0;          ///< How often the picture was drawn.
+    int zoom = 0;         ///< Wheel notches, up positive.
+    int pan[2] = {0, 0};  ///< The picture's offset from the centre, in pixels, y up.
+    std::string text;     ///< What was typed so far.
+    int draws = 0;        ///< How often the picture was drawn.
 };
