@@ -204,13 +204,14 @@ void _quarn_show_cursor(FrameBase* frame) {
                   hidden ? _quarn_cursor(Cursor::HIDDEN) : frame->_quarn_backing->cursor);
 }
 
-bool _quarn_pointer_lock_event(XEvent& event) {
-    if (event.type == GenericEvent && event.xcookie.extension == raw_opcode && raw_opcode > 0) {
-        if (locked && grabbed && event.xcookie.evtype == XI_RawMotion) raw_motion(event.xcookie);
-        return true;
-    }
-    if (!locked || event.type != MotionNotify || event.xmotion.window != window_of(locked)) return false;
-    if (grabbed && raw_opcode < 0) recentre(event.xmotion);
+void _quarn_raw_motion(XEvent& event) {
+    if (event.type != GenericEvent || event.xcookie.extension != raw_opcode || raw_opcode <= 0) return;
+    if (locked && grabbed && event.xcookie.evtype == XI_RawMotion) raw_motion(event.xcookie);
+}
+
+bool _quarn_pointer_lock_takes(FrameBase* frame, const XMotionEvent& motion) {
+    if (frame != locked) return false;
+    if (grabbed && raw_opcode < 0) recentre(motion);
     return true;
 }
 

@@ -14,10 +14,14 @@ void _quarn_lock_pointer(FrameBase* frame, bool locked);
 /// pointer, which stays hidden until it gives it back.
 void _quarn_show_cursor(FrameBase* frame);
 
-/// Takes the events that belong to the lock: raw motion (which carries no
-/// window), and the locked frame's own pointer motion, which the lock
-/// replaces. Returns whether it took `event`. Used by the event pump.
-bool _quarn_pointer_lock_event(XEvent& event);
+/// Reports raw motion (an event with no window) to the locked frame, and
+/// drops it when no frame holds the pointer. Used by the event pump.
+void _quarn_raw_motion(XEvent& event);
+
+/// Whether `frame` holds the pointer, so that raw motion replaces its own
+/// `motion` (with no XInput2, the motion is turned into a move from the
+/// frame's centre here). Used by the event pump.
+bool _quarn_pointer_lock_takes(FrameBase* frame, const XMotionEvent& motion);
 
 /// The locked frame lets the pointer go when it loses the keyboard focus
 /// and takes it again when the focus comes back. Used by the event pump.

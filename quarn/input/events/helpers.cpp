@@ -152,10 +152,6 @@ Window keymap_window = None;
 }  // namespace
 
 void _quarn_handle(XEvent& event) {
-    // Other clients' requests for the clipboard, on the library's own window.
-    if (_quarn_clipboard_event(event)) return;
-    // Raw motion has no window; a locked frame's own motion is replaced by it.
-    if (Frame::_quarn_pointer_lock_event(event)) return;
     // An input method, where one is open, sees every event first.
     const _quarn_KeyRoute route = _quarn_text_route(event);
     if (route == _quarn_KeyRoute::DROP) return;
@@ -180,7 +176,12 @@ void _quarn_handle(XEvent& event) {
         if (owner && !event.xany.send_event) _quarn_issue_keymap(owner, event.xkeymap.key_vector);
         return;
     }
-    if (!frame) return;
+    if (!frame) {
+        // The clipboard's own window and its readers' windows are no frames,
+        // and raw motion (a locked frame's) has no window at all.
+        if (!_quarn_clipboard_event(event)) Frame::_quarn_raw_motion(event);
+        return;
+    }
 
     // A button whose release can no longer reach the frame is released first;
     // its callbacks may have destroyed the frame.
@@ -205,7 +206,11 @@ void _quarn_handle(XEvent& event) {
             if (_quarn_button_is_new(event.xany.window, event.xbutton.button, false))
                 issue_button_release(frame, event.xbutton.button);
             break;
-        case MotionNotify: _quarn_issue_mousemove(frame, event.xmotion.x, event.xmotion.y); break;
+        case MotionNotify:
+            // A locked frame's moves come from raw motion instead.
+            if (!Frame::_quarn_pointer_lock_takes(frame, event.xmotion))
+                _quarn_issue_mousemove(frame, event.xmotion.x, event.xmotion.y);
+            break;
         // Any client message counts as the close request; WM_DELETE_WINDOW is
         // the only protocol the window registers.
         case ClientMessage: _quarn_issue_close(frame); break;
