@@ -1,7 +1,6 @@
 #include "quarn/input/events/releases.h"
 
 #include <algorithm>
-#include <deque>
 #include <vector>
 
 #include "quarn/frame/frame.h"
@@ -24,7 +23,10 @@ struct Release {
     int button;  // 0 left, 1 middle, 2 right; -1 for keys
 };
 
-std::deque<Release> owed;
+// Delivered in order from `next_owed`; emptied (its capacity kept, so that
+// made-up releases allocate nothing once it has grown) when all are out.
+std::vector<Release> owed;
+std::size_t next_owed = 0;
 
 // Buttons released early because their grab was lost, whose real release may
 // still come (empty nearly always). An entry of a destroyed frame is harmless:
@@ -86,13 +88,15 @@ bool _quarn_button_is_new(Window window, unsigned int button, bool press) {
 }
 
 void _quarn_issue_owed_releases() {
-    while (!owed.empty()) {
-        const Release release = owed.front();
-        owed.pop_front();
+    while (next_owed < owed.size()) {
+        // Taken before its callbacks, which may add releases or throw.
+        const Release release = owed[next_owed++];
         if (!Frame::_quarn_windows) continue;
         const auto entry = Frame::_quarn_windows->find(release.window);
         if (entry != Frame::_quarn_windows->end()) deliver(entry->second, release);
     }
+    owed.clear();
+    next_owed = 0;
 }
 
 void _quarn_issue_focusout(Frame::FrameBase* frame) {
