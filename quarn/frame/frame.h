@@ -193,7 +193,8 @@ public:
     /// time: locking another gives it back first. The lock lasts while the
     /// frame loses and regains the keyboard focus (the pointer is free
     /// meanwhile). Giving it back shows the pointer where it was when locked,
-    /// with no jump reported. Costs a few round trips per call.
+    /// with no jump reported (given back while another window has the focus,
+    /// the pointer stays where the user has it). Costs a few round trips per call.
     void set_pointer_locked(bool locked);
     /// Maps (`show` true) or unmaps the window. Asking for the current state
     /// only warns; a non-zero `blend_ms` warns that Linux has no fading.

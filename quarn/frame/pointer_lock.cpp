@@ -173,11 +173,15 @@ void lock(FrameBase* frame) {
 void release() {
     FrameBase* const frame = locked;
     const Window window = window_of(frame);
-    if (grabbed) XUngrabPointer(_quarn_display, CurrentTime);
+    const bool held = grabbed;
+    if (held) XUngrabPointer(_quarn_display, CurrentTime);
     if (raw_opcode > 0) select_raw_motion(false);
     locked = nullptr;
     grabbed = false;
     _quarn_show_cursor(frame);
+    // Let go while another window has the focus, the pointer is the user's
+    // there and stays where it is.
+    if (!held) return;
     // The pointer's moves inside the frame during the lock are not news to
     // the application: they go, and the pointer goes back to where it was.
     XSync(_quarn_display, False);
