@@ -200,11 +200,7 @@ void cover_screen(_quarn_FrameBacking& backing, bool cover, bool shown) {
 // The property mask a waiting request needs, beyond what RESIZE selects.
 void watch_properties(FrameBase* frame, bool watch) {
     if (_quarn_reports(frame, Flags::Report::RESIZE)) return;
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(_quarn_display, frame->_quarn_backing->window, &attributes);
-    XSelectInput(
-        _quarn_display, frame->_quarn_backing->window,
-        watch ? attributes.your_event_mask | PropertyChangeMask : attributes.your_event_mask & ~PropertyChangeMask);
+    _quarn_select_input(frame->_quarn_backing->window, watch ? PropertyChangeMask : 0, watch ? 0 : PropertyChangeMask);
 }
 
 }  // namespace

@@ -137,6 +137,13 @@ void recentre(const XMotionEvent& motion) {
     move_by(motion.x - centre[0], motion.y - centre[1]);
 }
 
+// Puts the frame's pointer position at `held_at`, with no move reported.
+void place_at_held(FrameBase* frame) {
+    Input::State& state = *frame->input_state;
+    std::copy(held_at, held_at + 2, state.mouse_position);
+    std::copy(held_at, held_at + 2, state.mouse_position_last);
+}
+
 // The grab holds the pointer inside the frame and shows no cursor. It fails
 // while another client holds a grab; the next focus change tries again.
 void grab() {
@@ -153,10 +160,7 @@ void lock(FrameBase* frame) {
     unsigned int buttons = 0;
     XQueryPointer(_quarn_display, window_of(frame), &root, &child, &root_x, &root_y, &held_at[0], &held_at[1],
                   &buttons);
-    // The virtual position starts where the pointer is.
-    Input::State& state = *frame->input_state;
-    std::copy(held_at, held_at + 2, state.mouse_position);
-    std::copy(held_at, held_at + 2, state.mouse_position_last);
+    place_at_held(frame);  // the virtual position starts where the pointer is
     unspent[0] = unspent[1] = 0;
     locked = frame;
     if (has_raw_motion()) {
@@ -189,9 +193,7 @@ void release() {
     while (XCheckTypedWindowEvent(_quarn_display, window, MotionNotify, &stale)) {
     }
     XWarpPointer(_quarn_display, None, window, 0, 0, 0, 0, held_at[0], held_at[1]);
-    Input::State& state = *frame->input_state;
-    std::copy(held_at, held_at + 2, state.mouse_position);
-    std::copy(held_at, held_at + 2, state.mouse_position_last);
+    place_at_held(frame);
 }
 
 }  // namespace
