@@ -162,10 +162,15 @@ bool continue_transfer(const XPropertyEvent& change) {
         XChangeProperty(_quarn_display, transfer.requestor, transfer.property, transfer.type, 8, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(transfer.data.data() + transfer.sent),
                         static_cast<int>(piece));
-        if (piece == 0) XSelectInput(_quarn_display, transfer.requestor, NoEventMask);
     });
     transfer.sent += piece;
-    if (piece == 0 || error != Success) transfers.erase(found);
+    if (piece != 0 && error == Success) return true;
+    const Window requestor = transfer.requestor;
+    transfers.erase(found);
+    // The requestor's property changes matter while any transfer to it runs.
+    const bool still_sending =
+        std::any_of(transfers.begin(), transfers.end(), [&](const Transfer& t) { return t.requestor == requestor; });
+    if (!still_sending) _quarn_trap_x_errors([&] { XSelectInput(_quarn_display, requestor, NoEventMask); });
     return true;
 }
 

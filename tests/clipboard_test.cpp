@@ -4,6 +4,7 @@
 #include <X11/keysym.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -220,6 +221,53 @@ TEST_F(Clipboard, AMebibyteGoesBothWaysInPieces) {
     const std::string read_back = Quarn::get_clipboard();
     EXPECT_EQ(read_back.size(), text.size());
     EXPECT_TRUE(read_back == text);
+}
+
+// Two large texts read at once into one window, UTF-8 and the shorter
+// Latin-1: the first to end must not stop the library watching the window
+// for the other's pieces.
+TEST_F(Clipboard, TwoTransfersToOneWindowBothFinish) {
+    const std::string text = large_text();
+    Quarn::set_clipboard(text);
+    Display* display = client->display();
+    const Atom properties[2] = {atom(display, "FIRST"), atom(display, "SECOND")};
+    const Atom incr = atom(display, "INCR");
+    const Atom targets[2] = {atom(display, "UTF8_STRING"), XA_STRING};
+    for (int i = 0; i < 2; ++i)
+        XConvertSelection(display, atom(display, "CLIPBOARD"), targets[i], properties[i], reader_, CurrentTime);
+    XFlush(display);
+    std::string read_back[2];
+    bool done[2] = {false, false};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!(done[0] && done[1]) && std::chrono::steady_clock::now() < deadline) {
+        Quarn::Input::Events::handle();
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type != PropertyNotify || event.xproperty.state != PropertyNewValue) continue;
+            const int which = event.xproperty.atom == properties[0]   ? 0
+                              : event.xproperty.atom == properties[1] ? 1
+                                                                      : -1;
+            if (which < 0) continue;
+            Atom type = None;
+            int format = 0;
+            unsigned long count = 0, after = 0;
+            unsigned char* data = nullptr;
+            XGetWindowProperty(display, reader_, properties[which], 0, 1 << 24, True, AnyPropertyType, &type, &format,
+                               &count, &after, &data);
+            if (type != incr && type != None) {
+                read_back[which].append(reinterpret_cast<char*>(data), count);
+                done[which] = count == 0;
+            }
+            if (data) XFree(data);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(done[0] && done[1]);
+    EXPECT_TRUE(read_back[0] == text);
+    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    EXPECT_EQ(read_back[1].size(), text.size() - 4 * lines)
+        << "each line's three characters beyond ASCII, 7 bytes of UTF-8, are 3 of Latin-1";
 }
 
 TEST_F(Clipboard, ARequestorThatGoesAwayMidTransferDoesNotEndTheApplication) {
