@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "quarn/frame/frame.h"
 #include "quarn/init.h"
 #include "quarn/input/events/helpers.h"
+#include "quarn/testing/testing.h"
 #include "tests/support/fixture.h"
 #include "tests/support/pump.h"
 #include "tests/support/recording_frame.h"
@@ -139,6 +141,7 @@ TEST_F(PointerLock, OneFrameHoldsItAtATimeAndADestroyedFrameGivesItBack) {
     auto other = shown_frame(500);
     focus(frame->_quarn_backing->window, 50, 40);
     frame->set_pointer_locked(true);
+    focus(other->_quarn_backing->window, 20, 20);
     other->set_pointer_locked(true);  // takes it from the first
     ASSERT_TRUE(pointer_grabbed());
     log.clear();
@@ -154,6 +157,146 @@ TEST_F(PointerLock, OneFrameHoldsItAtATimeAndADestroyedFrameGivesItBack) {
     EXPECT_FALSE(pointer_grabbed());
     client->move_pointer_by(3, 4);
     quarn_test::settle(*client);  // raw motion for no frame is dropped
+}
+
+TEST_F(PointerLock, LockedWhileAnotherWindowHasTheFocusTheGrabWaitsForTheFocus) {
+    auto frame = shown_frame(100);
+    auto other = shown_frame(500);
+    const Window window = frame->_quarn_backing->window;
+    focus(other->_quarn_backing->window, 20, 20);
+    frame->set_pointer_locked(true);
+    EXPECT_FALSE(pointer_grabbed()) << "the user is in another window";
+    EXPECT_EQ(client->pointer_in(other->_quarn_backing->window), std::make_pair(20, 20));
+    XSync(Quarn::_quarn_display, False);
+    EXPECT_TRUE(client->shown_cursor().second);
+
+    focus(window, 50, 40);
+    EXPECT_TRUE(pointer_grabbed());
+    XSync(Quarn::_quarn_display, False);
+    EXPECT_FALSE(client->shown_cursor().second);
+    log.clear();
+    client->move_pointer_by(6, 0);
+    const auto locked_moves = moves();
+    ASSERT_EQ(locked_moves.size(), 1u);
+    EXPECT_EQ(locked_moves[0][2], 6);
+}
+
+TEST_F(PointerLock, AGrabRefusedWhenTheFocusCameIsTakenOnceTheOtherGrabEnds) {
+    auto frame = shown_frame(100);
+    auto other = shown_frame(500);
+    const Window window = frame->_quarn_backing->window;
+    // Asked again, or left to the pump: either takes the pointer once it is free.
+    for (const bool ask_again : {false, true}) {
+        SCOPED_TRACE(ask_again ? "locked again" : "left to the pump");
+        focus(other->_quarn_backing->window, 20, 20);
+        frame->set_pointer_locked(true);
+        // As a window manager's passive grab does on the click that focuses the frame.
+        ASSERT_EQ(XGrabPointer(client->display(), client->root(), False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+                               None, None, CurrentTime),
+                  GrabSuccess);
+        focus(window, 50, 40);
+        XSync(Quarn::_quarn_display, False);
+        EXPECT_TRUE(client->shown_cursor().second) << "not held, so not hidden";
+        XUngrabPointer(client->display(), CurrentTime);
+        client->sync();
+        if (ask_again) {
+            frame->set_pointer_locked(true);
+            EXPECT_TRUE(pointer_grabbed());
+        } else {
+            EXPECT_TRUE(Quarn::Testing::pump_until([&] { return pointer_grabbed(); }, std::chrono::seconds(2)));
+        }
+        XSync(Quarn::_quarn_display, False);
+        EXPECT_FALSE(client->shown_cursor().second);
+        log.clear();
+        client->move_pointer_by(5, 0);
+        const auto locked_moves = moves();
+        ASSERT_EQ(locked_moves.size(), 1u);
+        EXPECT_EQ(locked_moves[0][2], 5);
+        frame->set_pointer_locked(false);
+    }
+}
+
+TEST_F(PointerLock, TheLockFollowsTheServerEndingTheGrabOfAHiddenFrame) {
+    auto frame = shown_frame(100);
+    const Window window = frame->_quarn_backing->window;
+    focus(window, 50, 40);
+    frame->set_pointer_locked(true);
+    ASSERT_TRUE(pointer_grabbed());
+
+    frame->set_show(false, 0);
+    quarn_test::settle(*client);
+    EXPECT_FALSE(pointer_grabbed()) << "the server ends the grab of a window that is not viewable";
+    log.clear();
+    client->move_pointer_by(4, 0);
+    EXPECT_TRUE(moves().empty()) << "the pointer is free: its moves are not the frame's";
+
+    // Shown again under the pointer, with the keys going to it: held again.
+    frame->set_show(true, 0);
+    XFlush(Quarn::_quarn_display);
+    ASSERT_TRUE(client->wait_viewable(window));
+    client->focus_and_point(window, 60, 40);
+    EXPECT_TRUE(Quarn::Testing::pump_until([&] { return pointer_grabbed(); }, std::chrono::seconds(2)));
+    XSync(Quarn::_quarn_display, False);
+    EXPECT_FALSE(client->shown_cursor().second);
+    frame->set_pointer_locked(false);
+    XSync(Quarn::_quarn_display, False);
+    EXPECT_EQ(client->pointer_in(window), std::make_pair(50, 40));
+}
+
+#if !QUARN_TEST_WINDOW_MANAGER
+// Without a manager nothing gives a frame shown again the focus: with the
+// pointer elsewhere, the lock stays without a grab, and giving it back leaves
+// the pointer where the user has it.
+TEST_F(PointerLock, AFrameShownAgainAwayFromThePointerDoesNotTakeIt) {
+    auto frame = shown_frame(100);
+    const Window window = frame->_quarn_backing->window;
+    XSetInputFocus(client->display(), PointerRoot, RevertToPointerRoot, CurrentTime);
+    client->point(window, 50, 40);
+    quarn_test::settle(*client);
+    frame->set_pointer_locked(true);
+    ASSERT_TRUE(pointer_grabbed()) << "the focus follows the pointer, which is in the frame";
+
+    frame->set_show(false, 0);
+    quarn_test::settle(*client);
+    client->point_on_screen(900, 800);
+    frame->set_show(true, 0);
+    XFlush(Quarn::_quarn_display);
+    ASSERT_TRUE(client->wait_viewable(window));
+    quarn_test::settle(*client);
+    EXPECT_FALSE(pointer_grabbed());
+    XSync(Quarn::_quarn_display, False);
+    EXPECT_TRUE(client->shown_cursor().second);
+    frame->set_pointer_locked(false);
+    XSync(Quarn::_quarn_display, False);
+    int x = 0, y = 0;
+    Window child = None;
+    XTranslateCoordinates(client->display(), window, client->root(), client->pointer_in(window).first,
+                          client->pointer_in(window).second, &x, &y, &child);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(900, 800)) << "not warped back into the frame";
+}
+#endif
+
+TEST_F(PointerLock, AFrameLockedAtDeinitIsDestroyedLaterAndANewStartForgetsIt) {
+    auto frame = shown_frame(100);
+    focus(frame->_quarn_backing->window, 50, 40);
+    frame->set_pointer_locked(true);
+    ASSERT_TRUE(pointer_grabbed());
+    Quarn::deinit();
+    frame.reset();  // after deinit: no connection to give the pointer back on
+
+    quarn_test::start_library();
+    auto fresh = shown_frame(100);
+    focus(fresh->_quarn_backing->window, 50, 40);
+    EXPECT_FALSE(pointer_grabbed()) << "the old lock ended with its connection";
+    fresh->set_pointer_locked(true);
+    EXPECT_TRUE(pointer_grabbed());
+    log.clear();
+    client->move_pointer_by(2, 3);
+    const auto locked_moves = moves();
+    ASSERT_EQ(locked_moves.size(), 1u);
+    EXPECT_EQ(locked_moves[0][2], 2);
+    fresh->set_pointer_locked(false);
+    EXPECT_FALSE(pointer_grabbed());
 }
 
 }  // namespace

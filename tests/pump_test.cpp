@@ -304,6 +304,78 @@ TEST_F(Pump, LosingTheFocusReleasesHeldKeysButButtonsWaitForTheirRealRelease) {
     input.release_key(right, XK_Shift_L);
 }
 
+TEST_F(Pump, AKeyStillHeldWhenTheFocusComesBackIsReleasedOnlyOnce) {
+    RecordingFrame left(log), right(right_log);
+    show(left);
+    show(right, 300);
+    input.press_key(left, XK_w);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return left.input_state->key_pressed(XK_w); }));
+    log.clear();
+
+    XSetInputFocus(client->display(), right._quarn_backing->window, RevertToPointerRoot, CurrentTime);
+    quarn_test::settle(*client);
+    ASSERT_EQ(left.levels(), kKeyUp) << "made up as the focus left";
+    XSetInputFocus(client->display(), left._quarn_backing->window, RevertToPointerRoot, CurrentTime);
+    quarn_test::settle(*client);
+    EXPECT_FALSE(left.input_state->key_pressed(XK_w)) << "no press is made up when the focus comes back";
+    log.clear();
+
+    // The real release reaches the frame after all: it was delivered already.
+    client->key(XK_w, false);
+    quarn_test::settle(*client);
+    EXPECT_TRUE(log.empty()) << "a second release";
+    EXPECT_TRUE(right_log.empty());
+
+    // The next press of the key is new, and so is its release.
+    input.press_key(left, XK_w);
+    input.release_key(left, XK_w);
+    quarn_test::settle(*client);
+    EXPECT_EQ(calls_at(log, "EventKeyDown").size(), 1u);
+    EXPECT_EQ(calls_at(log, "EventKeyUp").size(), 1u);
+}
+
+TEST_F(Pump, WhereTheFocusFollowsThePointerAKeyIsReleasedWhenThePointerLeavesTheFrame) {
+    RecordingFrame frame(log);
+    show_and_point(frame);
+    const Window window = frame._quarn_backing->window;
+    for (const bool back_before_release : {false, true}) {
+        SCOPED_TRACE(back_before_release ? "the pointer back before the release" : "released outside");
+        XSetInputFocus(client->display(), PointerRoot, RevertToPointerRoot, CurrentTime);
+        client->point(window, 50, 50);
+        client->key(XK_w, true);
+        ASSERT_TRUE(Quarn::Testing::pump_until([&] { return frame.input_state->key_pressed(XK_w); }));
+        log.clear();
+
+        // The key's release goes where the pointer is now, not to the frame.
+        client->point_on_screen(1200, 1000);
+        quarn_test::settle(*client);
+        EXPECT_FALSE(frame.input_state->key_pressed(XK_w));
+        EXPECT_EQ(calls_at(log, "EventKeyUp").size(), 1u);
+        if (back_before_release) {
+            client->point(window, 50, 50);
+            quarn_test::settle(*client);
+        }
+        client->key(XK_w, false);
+        quarn_test::settle(*client);
+        EXPECT_EQ(calls_at(log, "EventKeyUp").size(), 1u) << "one press, one release";
+        EXPECT_FALSE(frame.input_state->key_pressed(XK_w));
+        log.clear();
+    }
+
+    // Focused itself, the frame keeps its keys wherever the pointer goes.
+    XSetInputFocus(client->display(), window, RevertToPointerRoot, CurrentTime);
+    client->point(window, 50, 50);
+    client->key(XK_w, true);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return frame.input_state->key_pressed(XK_w); }));
+    client->point_on_screen(1200, 1000);
+    quarn_test::settle(*client);
+    EXPECT_TRUE(frame.input_state->key_pressed(XK_w));
+    client->key(XK_w, false);
+    quarn_test::settle(*client);
+    EXPECT_FALSE(frame.input_state->key_pressed(XK_w));
+    EXPECT_EQ(calls_at(log, "EventKeyUp").size(), 1u);
+}
+
 TEST_F(Pump, AKeyReleasedDuringAnotherClientsGrabIsReleasedOnceTheGrabEnds) {
     RecordingFrame frame(log);
     show_and_point(frame);

@@ -190,9 +190,13 @@ public:
     /// mouse_position) are a virtual position that keeps adding them up.
     /// Where the server has no XInput2, the pointer is put back in the
     /// frame's centre after each move instead. One frame holds the lock at a
-    /// time: locking another gives it back first. The lock lasts while the
-    /// frame loses and regains the keyboard focus (the pointer is free
-    /// meanwhile). Giving it back shows the pointer where it was when locked,
+    /// time: locking another gives it back first. The pointer is held only
+    /// while the frame has the keyboard focus, so the lock lasts while the
+    /// frame loses and regains it (the pointer is free meanwhile), and while
+    /// it is hidden; a grab another client's refuses (a window manager's, at
+    /// the click that focuses the frame) is tried again at the frame's next
+    /// pointer event, by handle() every tenth of a second, and by calling
+    /// this again. Quarn::deinit() ends the lock. Giving it back shows the pointer where it was when locked,
     /// with no jump reported (given back while another window has the focus,
     /// the pointer stays where the user has it). Costs a few round trips per call.
     void set_pointer_locked(bool locked);

@@ -3,6 +3,7 @@
 #include <X11/extensions/XInput2.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "quarn/frame/cursors.h"
 #include "quarn/frame/frame.h"
@@ -26,11 +27,19 @@ struct AbsoluteDevice {
 };
 constexpr int kMostAbsoluteDevices = 8;
 
-FrameBase* locked = nullptr;  // the frame that holds the pointer
-bool grabbed = false;         // whether the pointer grab is in force (the frame has the focus)
-int raw_opcode = 0;           // XInput2's major opcode as the last lock found it; -1 where the server has none
-int held_at[2];               // where the pointer was in the frame when it was locked
-double unspent[2];            // the fractions of a pixel not reported yet
+using Clock = std::chrono::steady_clock;
+
+// How often a grab that failed (another client's grab in force) is tried
+// again by the pump while nothing else happens in the frame.
+constexpr std::chrono::milliseconds kRetryEvery{100};
+
+FrameBase* locked = nullptr;   // the frame that holds the pointer
+bool focused = false;          // whether its keys reach it: the grab is taken only then
+bool grabbed = false;          // whether the pointer grab is in force
+Clock::time_point next_retry;  // when the pump may try a failed grab again
+int raw_opcode = 0;            // XInput2's major opcode as the last lock found it; -1 where the server has none
+int held_at[2];                // where the pointer was in the frame when it was locked
+double unspent[2];             // the fractions of a pixel not reported yet
 AbsoluteDevice absolute[kMostAbsoluteDevices];
 int absolute_count = 0;
 
@@ -144,14 +153,49 @@ void place_at_held(FrameBase* frame) {
     std::copy(held_at, held_at + 2, state.mouse_position_last);
 }
 
-// The grab holds the pointer inside the frame and shows no cursor. It fails
-// while another client holds a grab; the next focus change tries again.
+// The grab holds the pointer inside the frame and shows no cursor. It is
+// taken only while the frame has the keyboard focus, and fails while another
+// client holds a grab (a window manager's passive grab, activated by the very
+// click that gave the frame the focus): it is tried again at the frame's
+// next pointer event or crossing, and by the pump every kRetryEvery.
 void grab() {
+    if (grabbed || !focused) return;
     const Window window = window_of(locked);
     grabbed =
         XGrabPointer(_quarn_display, window, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
                      GrabModeAsync, GrabModeAsync, window, _quarn_cursor(Cursor::HIDDEN), CurrentTime) == GrabSuccess;
+    next_retry = Clock::now() + kRetryEvery;
     _quarn_show_cursor(locked);
+}
+
+void ungrab() {
+    if (grabbed) XUngrabPointer(_quarn_display, CurrentTime);
+    grabbed = false;
+    _quarn_show_cursor(locked);
+}
+
+// Whether the keyboard's events reach `frame`: the focus is on its window,
+// or follows the pointer (PointerRoot, or an ancestor of the window holds
+// it) and the pointer is in the frame.
+bool has_focus(const FrameBase* frame, const int (&pointer)[2]) {
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(_quarn_display, &focus, &revert);
+    const Window window = window_of(frame);
+    if (focus == window) return true;
+    if (focus == None) return false;
+    const bool inside =
+        pointer[0] >= 0 && pointer[1] >= 0 && pointer[0] < frame->dimensions[0] && pointer[1] < frame->dimensions[1];
+    if (focus == PointerRoot) return inside;
+    for (Window at = window; at != None;) {
+        Window root = None, parent = None, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(_quarn_display, at, &root, &parent, &children, &count)) return false;
+        if (children) XFree(children);
+        if (parent == focus) return inside;
+        at = parent == root ? None : parent;
+    }
+    return false;
 }
 
 void lock(FrameBase* frame) {
@@ -163,10 +207,11 @@ void lock(FrameBase* frame) {
     place_at_held(frame);  // the virtual position starts where the pointer is
     unspent[0] = unspent[1] = 0;
     locked = frame;
+    focused = has_focus(frame, held_at);
     if (has_raw_motion()) {
         find_absolute_devices();
         select_raw_motion(true);
-    } else {
+    } else if (focused) {
         int centre[2];
         centre_of(frame, centre);
         XWarpPointer(_quarn_display, None, window_of(frame), 0, 0, 0, 0, centre[0], centre[1]);
@@ -178,11 +223,10 @@ void release() {
     FrameBase* const frame = locked;
     const Window window = window_of(frame);
     const bool held = grabbed;
-    if (held) XUngrabPointer(_quarn_display, CurrentTime);
+    ungrab();
     if (raw_opcode > 0) select_raw_motion(false);
     locked = nullptr;
-    grabbed = false;
-    _quarn_show_cursor(frame);
+    focused = false;
     // Let go while another window has the focus, the pointer is the user's
     // there and stays where it is.
     if (!held) return;
@@ -199,7 +243,13 @@ void release() {
 }  // namespace
 
 void _quarn_lock_pointer(FrameBase* frame, bool locked_now) {
-    if (locked_now == (locked == frame)) return;
+    // A frame that outlives Quarn::deinit() holds nothing: the lock ended there.
+    if (!_quarn_display) return;
+    if (locked_now && locked == frame) {
+        grab();  // asked again while a grab is refused: try now
+        return;
+    }
+    if (!locked_now && locked != frame) return;
     if (locked) release();
     if (locked_now) lock(frame);
 }
@@ -217,19 +267,60 @@ void _quarn_raw_motion(XEvent& event) {
 
 bool _quarn_pointer_lock_takes(FrameBase* frame, const XMotionEvent& motion) {
     if (frame != locked) return false;
-    if (grabbed && raw_opcode < 0) recentre(motion);
+    if (!grabbed) {
+        // Not held (refused, or the focus is elsewhere): the pointer is the
+        // user's, and its moves are the frame's as usual.
+        grab();
+        return false;
+    }
+    if (raw_opcode < 0) recentre(motion);
     return true;
 }
 
-void _quarn_pointer_focus(FrameBase* frame, bool focused) {
-    if (frame != locked || focused == grabbed) return;
-    if (focused) {
+void _quarn_pointer_focus(FrameBase* frame, bool focused_now) {
+    if (frame != locked) return;
+    focused = focused_now;
+    if (focused)
         grab();
-        return;
+    else
+        ungrab();
+}
+
+void _quarn_pointer_crossing(FrameBase* frame, const XCrossingEvent& crossing) {
+    // A forged crossing says nothing of the pointer.
+    if (frame != locked || crossing.send_event) return;
+    // The server ends a grab whose window stops being viewable (hidden,
+    // iconified) and says nothing more than the pointer leaving the window,
+    // which a confined grab otherwise allows only for a window put on top.
+    if (grabbed && crossing.type == LeaveNotify && crossing.mode == NotifyNormal && crossing.detail != NotifyInferior) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(_quarn_display, window_of(frame), &attributes) && attributes.map_state != IsViewable) {
+            grabbed = false;
+            _quarn_show_cursor(frame);
+        }
     }
-    XUngrabPointer(_quarn_display, CurrentTime);
-    grabbed = false;
-    _quarn_show_cursor(frame);
+    if (crossing.type == EnterNotify) {
+        // Keys follow the pointer where the focus is PointerRoot or an
+        // ancestor: entering gives the frame the keyboard then (`focus`).
+        if (crossing.focus) focused = true;
+        grab();
+    } else if (!grabbed && crossing.mode == NotifyNormal && crossing.detail != NotifyInferior) {
+        const int outside[2] = {-1, -1};
+        focused = has_focus(frame, outside);
+    }
+}
+
+void _quarn_pointer_lock_retry() {
+    if (!locked || grabbed || !focused || Clock::now() < next_retry) return;
+    grab();
+}
+
+void _quarn_pointer_lock_deinit() {
+    if (locked) release();
+    locked = nullptr;
+    focused = grabbed = false;
+    raw_opcode = 0;
+    absolute_count = 0;
 }
 
 }  // namespace Frame

@@ -8,11 +8,13 @@ class FrameBase;
 }
 
 namespace Input {
+class State;
 namespace Events {
 void _quarn_issue_keydown(Frame::FrameBase* frame, int code);
 void _quarn_issue_keyup(Frame::FrameBase* frame, int code);
 void _quarn_issue_focusout(Frame::FrameBase* frame);
 void _quarn_issue_keymap(Frame::FrameBase* frame, const char (&down)[32]);
+bool _quarn_holds_keys(const State& state);
 }  // namespace Events
 
 /// What the user is doing with mouse and keyboard in one frame's window. The
@@ -49,6 +51,7 @@ private:
     friend void Events::_quarn_issue_keyup(Frame::FrameBase* frame, int code);
     friend void Events::_quarn_issue_focusout(Frame::FrameBase* frame);
     friend void Events::_quarn_issue_keymap(Frame::FrameBase* frame, const char (&down)[32]);
+    friend bool Events::_quarn_holds_keys(const State& state);
 
     std::map<int, bool> _quarn_keys;
 };

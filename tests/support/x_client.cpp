@@ -22,13 +22,27 @@ XClient::~XClient() { XCloseDisplay(display_); }
 
 Window XClient::root() const { return DefaultRootWindow(display_); }
 
+namespace {
+
+int ignore_error(Display*, XErrorEvent*) { return 0; }
+
+}  // namespace
+
 bool XClient::wait_viewable(Window window) {
+    // The library's connection may only have flushed the window's creation:
+    // the server can take this connection's request first, and a window it
+    // does not know yet is not viewable yet (BadWindow is no failure here).
+    XSync(display_, False);
+    const auto previous = XSetErrorHandler(ignore_error);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (attributes(window).map_state == IsViewable) return true;
-        poll(nullptr, 0, 5);
+    bool viewable = false;
+    while (!viewable && std::chrono::steady_clock::now() < deadline) {
+        XWindowAttributes found{};
+        viewable = XGetWindowAttributes(display_, window, &found) && found.map_state == IsViewable;
+        if (!viewable) poll(nullptr, 0, 5);
     }
-    return false;
+    XSetErrorHandler(previous);
+    return viewable;
 }
 
 void XClient::point(Window window, int x, int y) {

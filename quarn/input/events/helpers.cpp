@@ -25,6 +25,7 @@ namespace Events {
 void handle() {
     _quarn_require_display("Cannot handle events without a display connection!");
     _quarn_issue_owed_releases();
+    Frame::_quarn_pointer_lock_retry();
     XEvent event;
     while (XPending(_quarn_display)) {
         XNextEvent(_quarn_display, &event);
@@ -190,14 +191,21 @@ void _quarn_handle(XEvent& event) {
         case KeyPress: {
             // Asked before the key's callbacks, which may destroy the frame.
             const bool text = route != _quarn_KeyRoute::KEY_ONLY && Frame::_quarn_reports(frame, Flags::Report::TEXT);
-            if (route != _quarn_KeyRoute::TEXT_ONLY) _quarn_issue_keydown(frame, key_symbol(event));
+            if (route != _quarn_KeyRoute::TEXT_ONLY) {
+                const int symbol = key_symbol(event);
+                _quarn_key_is_new(event.xany.window, symbol, true);
+                _quarn_issue_keydown(frame, symbol);
+            }
             // The key's text comes after its own event, if the callbacks left the frame.
             if (text && lookup(event.xany.window)) _quarn_issue_text(frame, event.xkey);
             break;
         }
-        case KeyRelease:
-            if (route != _quarn_KeyRoute::TEXT_ONLY) _quarn_issue_keyup(frame, key_symbol(event));
+        case KeyRelease: {
+            const int symbol = key_symbol(event);
+            if (route != _quarn_KeyRoute::TEXT_ONLY && _quarn_key_is_new(event.xany.window, symbol, false))
+                _quarn_issue_keyup(frame, symbol);
             break;
+        }
         case ButtonPress:
             if (_quarn_button_is_new(event.xany.window, event.xbutton.button, true))
                 issue_button_press(frame, event.xbutton.button);
@@ -214,6 +222,11 @@ void _quarn_handle(XEvent& event) {
         // Any client message counts as the close request; WM_DELETE_WINDOW is
         // the only protocol the window registers.
         case ClientMessage: _quarn_issue_close(frame); break;
+        case LeaveNotify:
+            // The made-up releases' callbacks may destroy the frame.
+            if (_quarn_issue_keys_left(frame, event.xcrossing) && !lookup(event.xany.window)) return;
+            [[fallthrough]];
+        case EnterNotify: Frame::_quarn_pointer_crossing(frame, event.xcrossing); break;
         case FocusIn:
             _quarn_text_focus(frame, true);
             Frame::_quarn_pointer_focus(frame, true);

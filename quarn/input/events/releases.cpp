@@ -28,9 +28,10 @@ struct Release {
 std::vector<Release> owed;
 std::size_t next_owed = 0;
 
-// Buttons released early because their grab was lost, whose real release may
-// still come (empty nearly always). An entry of a destroyed frame is harmless:
-// Xlib does not reuse a connection's window ids.
+// Buttons released early because their grab was lost, and keys released
+// early while they were still down, whose real release may still come
+// (empty nearly always). An entry of a destroyed frame is harmless: Xlib
+// does not reuse a connection's window ids.
 std::vector<Release> released_early;
 
 const unsigned int kButtonMasks[3] = {Button1Mask, Button2Mask, Button3Mask};
@@ -76,6 +77,16 @@ bool any_key_down(const char (&down)[32], int symbol) {
 
 }  // namespace
 
+bool _quarn_key_is_new(Window window, int symbol, bool press) {
+    if (released_early.empty()) return true;
+    const auto entry = std::find_if(released_early.begin(), released_early.end(), [&](const Release& release) {
+        return release.window == window && release.button < 0 && release.key == symbol;
+    });
+    if (entry == released_early.end()) return true;
+    released_early.erase(entry);
+    return press;
+}
+
 bool _quarn_button_is_new(Window window, unsigned int button, bool press) {
     if (released_early.empty() || button < Button1 || button > Button3) return true;
     const int index = static_cast<int>(button - Button1);
@@ -99,16 +110,42 @@ void _quarn_issue_owed_releases() {
     next_owed = 0;
 }
 
+bool _quarn_holds_keys(const State& state) {
+    return std::any_of(state._quarn_keys.begin(), state._quarn_keys.end(), [](const auto& key) { return key.second; });
+}
+
+// Every key `frame` holds is marked released, to be delivered; their real
+// releases, should they reach the window later, are skipped.
 void _quarn_issue_focusout(Frame::FrameBase* frame) {
     for (auto& [code, held] : frame->input_state->_quarn_keys) {
         if (!held) continue;
         held = false;
         owed.push_back({frame->_quarn_backing->window, code, -1});
+        released_early.push_back(owed.back());
     }
     _quarn_issue_owed_releases();
 }
 
+bool _quarn_issue_keys_left(Frame::FrameBase* frame, const XCrossingEvent& crossing) {
+    if (crossing.send_event || crossing.mode != NotifyNormal || crossing.detail == NotifyInferior) return false;
+    if (!_quarn_holds_keys(*frame->input_state)) return false;
+    // Focused itself, the window keeps its keys wherever the pointer goes.
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(_quarn_display, &focus, &revert);
+    if (focus == frame->_quarn_backing->window) return false;
+    _quarn_issue_focusout(frame);
+    return true;
+}
+
 void _quarn_issue_keymap(Frame::FrameBase* frame, const char (&down)[32]) {
+    const Window window = frame->_quarn_backing->window;
+    released_early.erase(std::remove_if(released_early.begin(), released_early.end(),
+                                        [&](const Release& release) {
+                                            return release.window == window && release.button < 0 &&
+                                                   !any_key_down(down, release.key);
+                                        }),
+                         released_early.end());
     for (auto& [code, held] : frame->input_state->_quarn_keys) {
         if (!held || any_key_down(down, code)) continue;
         held = false;
