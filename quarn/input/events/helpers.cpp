@@ -24,6 +24,7 @@ namespace Events {
 
 void handle() {
     _quarn_require_display("Cannot handle events without a display connection!");
+    _quarn_clipboard_drop_abandoned();
     _quarn_issue_owed_releases();
     Frame::_quarn_pointer_lock_retry();
     XEvent event;
