@@ -4,13 +4,16 @@
 #include <X11/Xutil.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "quarn/error_trap.h"
 #include "quarn/frame/frame.h"
 #include "quarn/frame/report.h"
 #include "quarn/helpers.h"
@@ -58,7 +61,55 @@ void _quarn_name_application(Window window) {
     }
 }
 
-void _quarn_set_utf8_title(Window window, const std::string& title) {
+namespace {
+
+// `utf8` in Latin-1, when it is valid UTF-8 and every character fits
+// (U+0000 to U+00FF, two bytes at most each).
+bool to_latin1(const char* utf8, std::string& latin1) {
+    for (const char* at = utf8; *at; ++at) {
+        const auto lead = static_cast<unsigned char>(*at);
+        if (lead < 0x80) {
+            latin1 += *at;
+            continue;
+        }
+        const auto next = static_cast<unsigned char>(at[1]);
+        if ((lead != 0xC2 && lead != 0xC3) || (next & 0xC0) != 0x80) return false;
+        latin1 += static_cast<char>(((lead & 0x1Fu) << 6) | (next & 0x3Fu));
+        ++at;
+    }
+    return true;
+}
+
+struct XFreeDeleter {
+    void operator()(unsigned char* data) const { XFree(data); }
+};
+
+}  // namespace
+
+void _quarn_set_title(Window window, const std::string& title) {
+    // Managers that read only WM_NAME and WM_ICON_NAME (twm) take STRING as
+    // Latin-1: a title that fits is written so (ASCII as XStoreName writes
+    // it), any other as COMPOUND_TEXT, which Xlib makes in every locale, "C"
+    // included.
+    std::string latin1;
+    std::unique_ptr<unsigned char, XFreeDeleter> compound;
+    XTextProperty text{};
+    if (!to_latin1(title.c_str(), latin1)) {
+        char* list[] = {const_cast<char*>(title.c_str())};
+        if (Xutf8TextListToTextProperty(_quarn_display, list, 1, XStdICCTextStyle, &text) >= 0)
+            compound.reset(text.value);
+        else
+            latin1 = title.c_str();  // no converter in the application's locale: the bytes as they are
+    }
+    if (!compound) {
+        text.value = reinterpret_cast<unsigned char*>(latin1.data());
+        text.encoding = XA_STRING;
+        text.format = 8;
+        text.nitems = latin1.size();
+    }
+    XSetWMName(_quarn_display, window, &text);
+    XSetWMIconName(_quarn_display, window, &text);
+
     const Atom utf8 = XInternAtom(_quarn_display, "UTF8_STRING", False);
     const auto* bytes = reinterpret_cast<const unsigned char*>(title.c_str());
     const int length = static_cast<int>(std::strlen(title.c_str()));
@@ -67,7 +118,62 @@ void _quarn_set_utf8_title(Window window, const std::string& title) {
                         bytes, length);
 }
 
+namespace {
+
+// The most 32-bit items one ChangeProperty request carries: the server's
+// longest request (with BIG-REQUESTS where it has it), in 4-byte units, less
+// the request's 6 and the extended length's 1.
+std::size_t property_room() {
+    long units = XExtendedMaxRequestSize(_quarn_display);
+    if (units == 0) units = XMaxRequestSize(_quarn_display);
+    // XChangeProperty counts the items in an int.
+    return static_cast<std::size_t>(std::clamp(units - 7, 0L, static_cast<long>(INT_MAX)));
+}
+
+// `from` (width x height RGBA) at half its width and height, each pixel the
+// average of the up to four it replaces, their colours weighted by their
+// alpha so transparent pixels do not darken the edges.
+std::vector<unsigned char> halve(const unsigned char* from, int& width, int& height) {
+    const int half_width = (width + 1) / 2, half_height = (height + 1) / 2;
+    std::vector<unsigned char> half(static_cast<std::size_t>(half_width) * static_cast<std::size_t>(half_height) * 4);
+    for (int y = 0; y < half_height; ++y)
+        for (int x = 0; x < half_width; ++x) {
+            unsigned long weighted[3] = {}, plain[3] = {}, alpha = 0, count = 0;
+            for (int dy = 0; dy < 2 && 2 * y + dy < height; ++dy)
+                for (int dx = 0; dx < 2 && 2 * x + dx < width; ++dx) {
+                    const unsigned char* p =
+                        from + 4 * (static_cast<std::size_t>(2 * y + dy) * static_cast<std::size_t>(width) +
+                                    static_cast<std::size_t>(2 * x + dx));
+                    for (int c = 0; c < 3; ++c) {
+                        weighted[c] += static_cast<unsigned long>(p[c]) * p[3];
+                        plain[c] += p[c];
+                    }
+                    alpha += p[3];
+                    ++count;
+                }
+            unsigned char* q = &half[4 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(half_width) +
+                                          static_cast<std::size_t>(x))];
+            for (int c = 0; c < 3; ++c)
+                q[c] = static_cast<unsigned char>(alpha ? (weighted[c] + alpha / 2) / alpha
+                                                        : (plain[c] + count / 2) / count);
+            q[3] = static_cast<unsigned char>((alpha + count / 2) / count);
+        }
+    width = half_width;
+    height = half_height;
+    return half;
+}
+
+}  // namespace
+
 void _quarn_set_icon(Window window, int width, int height, const unsigned char* rgba) {
+    // A property larger than the server's longest request is a BadLength
+    // error, which would end the process: the icon is halved until it fits.
+    const std::size_t room = property_room();
+    std::vector<unsigned char> scaled;
+    while (2 + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) > room && (width > 1 || height > 1)) {
+        scaled = halve(rgba, width, height);
+        rgba = scaled.data();
+    }
     // Format 32 means a long per item on the client side, on 64-bit too.
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     std::vector<unsigned long> icon(2 + pixels);
@@ -102,8 +208,25 @@ bool manager_does_fullscreen() {
         return false;
     const std::vector<long> check = _quarn_window_items(root, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW);
     if (check.empty()) return false;
-    const auto window = static_cast<Window>(check[0]);
-    return _quarn_window_items(window, atom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW) == check;
+    // The window is the manager's, and gone when it died (or never there, the
+    // property stale or forged): reading it is a BadWindow error, which would
+    // end the process.
+    std::vector<long> named;
+    const Atom supporting = atom("_NET_SUPPORTING_WM_CHECK");
+    if (_quarn_trap_x_errors(
+            [&] { named = _quarn_window_items(static_cast<Window>(check[0]), supporting, XA_WINDOW); }))
+        return false;
+    return named == check;
+}
+
+// Whether a manager manages the shown window: WM_STATE says NormalState or
+// IconicState. Metacity and mutter leave WithdrawnState on a window they let
+// go (as ICCCM allows), and ignore requests about it.
+bool managed(const FrameBase* frame) {
+    if (!frame->visible) return false;
+    const std::vector<long> state =
+        _quarn_window_items(frame->_quarn_backing->window, atom("WM_STATE"), atom("WM_STATE"));
+    return !state.empty() && (state[0] == NormalState || state[0] == IconicState);
 }
 
 void send_state_request(Window window, bool add) {
@@ -174,12 +297,20 @@ void cover_screen(_quarn_FrameBacking& backing, bool cover, bool shown) {
     if (cover) {
         XWindowAttributes attributes{};
         XGetWindowAttributes(_quarn_display, window, &attributes);
-        Window root = None;
-        unsigned int width = 0, height = 0, border = 0, depth = 0;
-        XGetGeometry(_quarn_display, top_level(window), &root, &backing.windowed[0], &backing.windowed[1], &width,
-                     &height, &border, &depth);
+        backing.windowed[0] = attributes.x;
+        backing.windowed[1] = attributes.y;
         backing.windowed[2] = attributes.width;
         backing.windowed[3] = attributes.height;
+        // The manager's frame may go at any moment (the manager ending).
+        _quarn_trap_x_errors([&] {
+            Window root = None;
+            int x = 0, y = 0;
+            unsigned int width = 0, height = 0, border = 0, depth = 0;
+            if (XGetGeometry(_quarn_display, top_level(window), &root, &x, &y, &width, &height, &border, &depth)) {
+                backing.windowed[0] = x;
+                backing.windowed[1] = y;
+            }
+        });
     }
     if (shown) withdraw(window);
     XSetWindowAttributes attributes{};
@@ -208,31 +339,35 @@ void watch_properties(FrameBase* frame, bool watch) {
 void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
     _quarn_FrameBacking& backing = *frame->_quarn_backing;
     const Window window = backing.window;
+    const bool asked_before = backing.fullscreen_wanted;
+    backing.fullscreen_wanted = fullscreen;
     if (!manager_does_fullscreen()) {
         if (backing.covering != fullscreen) cover_screen(backing, fullscreen, frame->visible);
         return;
     }
-    // The user may have changed the state through the manager: ask it as it is now.
+    // The manager updates _NET_WM_STATE only once it has acted on a request,
+    // so a request just made may not show there yet (on and at once off);
+    // and the user may have changed the state through the manager since.
+    // Only a state both the property and the last request agree on is kept.
     const bool now =
         holds(_quarn_window_items(window, atom("_NET_WM_STATE"), XA_ATOM), atom("_NET_WM_STATE_FULLSCREEN"));
-    if (now == fullscreen && !backing.fullscreen_waiting) return;
+    if (now == fullscreen && asked_before == fullscreen) return;
     const long bypass = 1;
     if (fullscreen)
         XChangeProperty(_quarn_display, window, atom("_NET_WM_BYPASS_COMPOSITOR"), XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(&bypass), 1);
     else
         XDeleteProperty(_quarn_display, window, atom("_NET_WM_BYPASS_COMPOSITOR"));
-    // A manager ignores requests for windows it does not manage yet (no
-    // WM_STATE): it reads the property when it takes the window instead,
-    // and a request follows once it has, in case it read it before.
-    if (!_quarn_window_items(window, atom("WM_STATE"), atom("WM_STATE")).empty()) {
+    if (managed(frame)) {
         send_state_request(window, fullscreen);
         if (backing.fullscreen_waiting) watch_properties(frame, false);
         backing.fullscreen_waiting = false;
         return;
     }
+    // A manager ignores requests for windows it does not manage: it reads the
+    // property when it takes the window instead, and a request follows once
+    // it has, in case it read it before.
     edit_state_property(window, fullscreen);
-    backing.fullscreen_wanted = fullscreen;
     if (frame->visible && !backing.fullscreen_waiting) {
         backing.fullscreen_waiting = true;
         watch_properties(frame, true);
@@ -242,6 +377,7 @@ void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
 void _quarn_fullscreen_property(FrameBase* frame, const XPropertyEvent& property) {
     _quarn_FrameBacking& backing = *frame->_quarn_backing;
     if (!backing.fullscreen_waiting || property.atom != atom("WM_STATE") || property.state != PropertyNewValue) return;
+    if (!managed(frame)) return;
     backing.fullscreen_waiting = false;
     watch_properties(frame, false);
     send_state_request(backing.window, backing.fullscreen_wanted);

@@ -19,23 +19,27 @@ void _quarn_name_application(Window window);
 /// WM_CLASS with the application's own `instance` and `class_name`.
 void _quarn_set_class(Window window, const std::string& instance, const std::string& class_name);
 
-/// _NET_WM_NAME and _NET_WM_ICON_NAME (UTF8_STRING) with the bytes of
-/// `title` up to its first NUL, as WM_NAME gets them.
-void _quarn_set_utf8_title(Window window, const std::string& title);
+/// The window's names from `title` (UTF-8, up to its first NUL): WM_NAME and
+/// WM_ICON_NAME as STRING (Latin-1) where every character fits, else as
+/// COMPOUND_TEXT; _NET_WM_NAME and _NET_WM_ICON_NAME (UTF8_STRING) with its bytes.
+void _quarn_set_title(Window window, const std::string& title);
 
-/// _NET_WM_ICON from `width` x `height` RGBA pixels, row by row.
+/// _NET_WM_ICON from `width` x `height` RGBA pixels, row by row, halved
+/// (averaging) until it fits in one request to the server.
 void _quarn_set_icon(Window window, int width, int height, const unsigned char* rgba);
 
 class FrameBase;
 
 /// Fullscreen on or off (FrameBase::set_fullscreen), against the window's
-/// _NET_WM_STATE as it is now: through the window manager's EWMH request once
-/// it manages the window (the property itself before that, and the request
-/// once it does), else by covering the screen itself.
+/// _NET_WM_STATE as it is now and the state last asked for: through the
+/// window manager's EWMH request once it manages the shown window (WM_STATE
+/// Normal or Iconic; the property itself before that, and the request once
+/// it does), else by covering the screen itself.
 void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen);
 
 /// A PropertyNotify of a frame with a fullscreen request waiting for the
-/// manager to manage its window (WM_STATE appearing): the request is sent.
+/// manager to manage its window (WM_STATE becoming Normal or Iconic): the
+/// request is sent.
 void _quarn_fullscreen_property(FrameBase* frame, const XPropertyEvent& property);
 
 }  // namespace Frame

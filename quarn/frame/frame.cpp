@@ -198,12 +198,7 @@ void FrameBase::set_position(const int* to_xy) {
     set_position(to_xy[0], to_xy[1]);
 }
 
-void FrameBase::set_title(const std::string& title) {
-    // c_str() ends the name at the first NUL byte, as X names are C strings.
-    XStoreName(_quarn_display, _quarn_backing->window, title.c_str());
-    // Managers read WM_NAME as Latin-1; the EWMH names carry UTF-8.
-    _quarn_set_utf8_title(_quarn_backing->window, title);
-}
+void FrameBase::set_title(const std::string& title) { _quarn_set_title(_quarn_backing->window, title); }
 
 void FrameBase::set_class(const std::string& instance, const std::string& class_name) {
     _quarn_set_class(_quarn_backing->window, instance, class_name);

@@ -84,7 +84,7 @@ public:
     bool covering;            ///< Whether the library covers the screen with the window itself.
     int windowed[4];          ///< Its x, y, width and height before it did.
     bool fullscreen_waiting;  ///< A request waits for the manager to manage the window.
-    bool fullscreen_wanted;   ///< What that request asks for.
+    bool fullscreen_wanted;   ///< What set_fullscreen last asked for (false at first); a waiting request asks it.
     //@}
     ::Cursor cursor;  ///< The shape set_cursor last gave it (shared, not owned); None at first.
 };
@@ -153,10 +153,13 @@ public:
     void set_position(const int* to_xy);
 
     /// @name Title
-    /// Sets the window title (up to the first NUL byte): WM_NAME, and as
-    /// UTF-8 (which window managers show as written) _NET_WM_NAME and
-    /// _NET_WM_ICON_NAME. The wide overload only warns: "Wide string not yet
-    /// supported for window titles on Linux!".
+    /// Sets the window title from UTF-8 (up to the first NUL byte): as UTF-8
+    /// (which EWMH window managers show as written) _NET_WM_NAME and
+    /// _NET_WM_ICON_NAME; for managers that read only WM_NAME and
+    /// WM_ICON_NAME, those as STRING in Latin-1 where every character fits
+    /// (an ASCII title as its bytes), else as COMPOUND_TEXT. The wide
+    /// overload only warns: "Wide string not yet supported for window titles
+    /// on Linux!".
     //@{
     void set_title(const std::string& title);
     void set_title(const std::wstring& title);
@@ -169,13 +172,18 @@ public:
     void set_class(const std::string& instance, const std::string& class_name);
     /// Sets the frame's icon from `width` x `height` RGBA pixels, row by row
     /// (_NET_WM_ICON). A null pointer or a size below 1 is refused with a warning.
+    /// An icon larger than the server takes in one request (2048 x 2048 on
+    /// most) is halved, each pixel the average of four, until it fits.
     void set_icon(int width, int height, const unsigned char* rgba);
     /// Makes the frame cover its screen without decorations, or gives back
     /// the size and position it had. Asks a window manager that speaks EWMH
     /// (_NET_WM_STATE_FULLSCREEN, with _NET_WM_BYPASS_COMPOSITOR); under any
-    /// other manager, or none, covers the screen itself. The state asked for
-    /// is compared with the window's as it is now (the user may have changed
-    /// it through the manager): asking for the state it is in changes nothing.
+    /// other manager, or none, covers the screen itself. Asking for the state
+    /// the window is in (its _NET_WM_STATE now, as the user may have changed
+    /// it through the manager) and last asked for changes nothing; so a
+    /// request the manager has not acted on yet is not lost: on and at once
+    /// off ends windowed. Asked while the frame is hidden, or before a manager
+    /// manages it, the frame opens in the state asked for.
     /// A frame that reports RESIZE gets the size changes as EventFrameResize.
     void set_fullscreen(bool fullscreen);
     /// The pointer's shape over the frame, from the user's cursor theme
