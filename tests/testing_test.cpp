@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "quarn/context.h"
+#include "quarn/flags.h"
 #include "quarn/init.h"
 #include "quarn/input/events/helpers.h"
 #include "quarn/testing/testing.h"
@@ -220,6 +221,23 @@ TEST_F(Kit, AClickIsPrecededByAMotionAtItsPointEvenWhenThePointerRestsThere) {
     ASSERT_TRUE(
         Quarn::Testing::pump_until([&] { return !quarn_test::calls_at(log, "EventMouseButtonLeftUp").empty(); }));
     EXPECT_TRUE(quarn_test::calls_at(log, "EventMouseMove").empty());
+}
+
+TEST_F(Kit, TypeGivesCharactersTheKeymapLacksExactlyAsAsked) {
+    RecordingFrame frame(log);
+    frame.set_size(100, 100);
+    frame.set_position(100, 100);
+    frame.set_show(true, 0);
+    frame.set_report(Quarn::Flags::Report::TEXT);
+    Quarn::Testing::Input input;
+    // None is on Xvfb's US keymap: each goes on a spare keycode, the capitals
+    // too (a lone symbol there stands for its lower case without Shift).
+    const std::string asked = "\u00c9\u00c0\u00e9\u00e0\u01c4";
+    input.type(frame, asked);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return quarn_test::calls_at(log, "EventText").size() == 5; }));
+    std::string typed;
+    for (const quarn_test::Call& call : quarn_test::calls_at(log, "EventText")) typed += call.text;
+    EXPECT_EQ(typed, asked);
 }
 
 TEST_F(Kit, CloseSendsTheWindowManagersRequest) {

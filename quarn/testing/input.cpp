@@ -57,7 +57,11 @@ KeyCode Input::keycode_for(KeySym keysym, bool& shifted) {
     }
     XFree(map);
     if (!spare) throw std::runtime_error("Quarn::Testing::Input: the keyboard has no spare key for a key symbol");
-    XChangeKeyboardMapping(display_, spare, 1, &keysym, 1);
+    // A key with one symbol stands for [lower case, upper case] of it (X's
+    // rule for alphabetic keys), so "É" alone would type "é": the symbol goes
+    // in both columns, and the key types it as asked with or without Shift.
+    KeySym both[] = {keysym, keysym};
+    XChangeKeyboardMapping(display_, spare, 2, both, 1);
     XSync(display_, False);
     borrowed_.emplace_back(keysym, spare);
     return spare;

@@ -65,7 +65,8 @@ public:
     /// Types `utf8` into `frame`, a character at a time, as key presses and
     /// releases (with Shift where the keyboard has the character there). A
     /// character or key symbol the keymap lacks is put on a spare keycode
-    /// first, as xdotool does; the keymap is restored when the Input goes.
+    /// first, as xdotool does, with and without Shift alike, so it arrives
+    /// as asked ("É" as "É", not "é"); the keymap is restored when the Input goes.
     void type(const Frame::FrameBase& frame, const std::string& utf8);
     /// Turns the wheel over (x, y) in `frame`: `notches` up (positive) or
     /// down, then `sideways` right (positive) or left, a press and release of
