@@ -348,6 +348,19 @@ TEST_F(Desktop, AManagerThatIsGoneCountsAsNoneAndReadingItsWindowEndsNothing) {
     EXPECT_EQ(geometry(window), (std::vector<int>{40, 30, 120, 90, False}));
 }
 
+TEST_F(Desktop, ACoverOfQuarnsOwnIsTakenBackAfterAManagerStarted) {
+    RecordingFrame frame(log);
+    show(frame, 40, 30, 120, 90);
+    const Window window = frame._quarn_backing->window;
+    frame.set_fullscreen(true);
+    ASSERT_EQ(geometry(window), (std::vector<int>{0, 0, 1280, 1024, True}));
+    // A manager that starts now knows nothing of the cover: a request to it
+    // would leave the frame covering the screen.
+    const ForgedManager started(*client, true);
+    frame.set_fullscreen(false);
+    EXPECT_EQ(geometry(window), (std::vector<int>{40, 30, 120, 90, False}));
+}
+
 TEST_F(Desktop, FullscreenOfAWindowTheManagerLeftWithdrawnIsWrittenOnTheWindow) {
     RecordingFrame frame(log);
     const Window window = frame._quarn_backing->window;

@@ -334,6 +334,15 @@ void watch_properties(FrameBase* frame, bool watch) {
     _quarn_select_input(frame->_quarn_backing->window, watch ? PropertyChangeMask : 0, watch ? 0 : PropertyChangeMask);
 }
 
+// Sends the waiting request once the manager manages the window.
+void send_when_managed(FrameBase* frame) {
+    _quarn_FrameBacking& backing = *frame->_quarn_backing;
+    if (!managed(frame)) return;
+    backing.fullscreen_waiting = false;
+    watch_properties(frame, false);
+    send_state_request(backing.window, backing.fullscreen_wanted);
+}
+
 }  // namespace
 
 void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
@@ -341,7 +350,9 @@ void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
     const Window window = backing.window;
     const bool asked_before = backing.fullscreen_wanted;
     backing.fullscreen_wanted = fullscreen;
-    if (!manager_does_fullscreen()) {
+    // A cover of the library's own is taken back by the library, even where
+    // an EWMH manager has started since.
+    if (backing.covering || !manager_does_fullscreen()) {
         if (backing.covering != fullscreen) cover_screen(backing, fullscreen, frame->visible);
         return;
     }
@@ -371,16 +382,17 @@ void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
     if (frame->visible && !backing.fullscreen_waiting) {
         backing.fullscreen_waiting = true;
         watch_properties(frame, true);
+        // The manager may have taken the window between the read above and
+        // the watch: its WM_STATE would then never be seen changing.
+        send_when_managed(frame);
     }
 }
 
 void _quarn_fullscreen_property(FrameBase* frame, const XPropertyEvent& property) {
-    _quarn_FrameBacking& backing = *frame->_quarn_backing;
-    if (!backing.fullscreen_waiting || property.atom != atom("WM_STATE") || property.state != PropertyNewValue) return;
-    if (!managed(frame)) return;
-    backing.fullscreen_waiting = false;
-    watch_properties(frame, false);
-    send_state_request(backing.window, backing.fullscreen_wanted);
+    if (!frame->_quarn_backing->fullscreen_waiting || property.atom != atom("WM_STATE") ||
+        property.state != PropertyNewValue)
+        return;
+    send_when_managed(frame);
 }
 
 }  // namespace Frame
