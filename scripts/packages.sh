@@ -6,5 +6,5 @@ test_packages=(libgtest-dev xauth x11-utils openbox imagemagick xdotool dbus ibu
 fuzz_packages=(clang libclang-rt-14-dev)
 bench_packages=(libglfw3-dev libsdl2-dev gnuplot-nox valgrind python3)
 lint_packages=(clang-format clang-tidy doxygen graphviz)
-compat_packages=(python3 python3-xlib coreutils openbox dbus xfwm4 metacity mutter i3-wm fluxbox icewm twm
+compat_packages=(python3 python3-xlib coreutils xclip openbox dbus xfwm4 metacity mutter i3-wm fluxbox icewm twm
   xserver-xephyr xserver-xorg-core xserver-xorg-video-dummy weston xwayland)

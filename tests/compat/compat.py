@@ -12,22 +12,20 @@ it with status 0. The second run: the window manager asked to close frame2
 EWMH) ends it with status 0. Cells whose driver cannot give the demo's GL
 version must end with the library's error line, status 1 and no X error.
 
-In every cell with a window manager, a second program (DESKTOP_CLIENT) shows
-a frame with a UTF-8 title: what the manager shows of it
-(_NET_WM_VISIBLE_NAME, where it sets one), then fullscreen on request (the
-frame covering the screen) and off (back where it was); a manager that
-cannot do either fails its row, saying which and where the frame is.
+In every cell, with a window manager or none, a second program
+(DESKTOP_CLIENT) shows a frame and desktop.py checks its desktop features:
+the title and icon as the manager reads them, fullscreen (on and off, both
+at once, and asked before the frame is shown), the pointer lock, the
+clipboard against xclip, and maximize, minimize and restore as reported.
+Each prints a line; what a manager does not do is measured, and said.
 
 Usage: compat.py DEMO DESKTOP_CLIENT [--list] [CELL...]   (no CELL: every cell)
 Prints a row per cell and exits 1 if any cell failed.
 """
 import os
-import select
 import signal
-import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 import Xlib.ext
@@ -35,15 +33,17 @@ from Xlib import X, XK, Xatom, display as xdisplay, error as xerror
 from Xlib.ext import xtest
 from Xlib.protocol import event as xevent
 
-# Only XTest is needed; python-xlib's RANDR set-up fails on some servers (Xwayland).
-Xlib.ext.__extensions__ = [("XTEST", "xtest")]
+from common import SCREEN, Failed, Processes, Program, check, geometry, supports, wait_until
+from desktop import check_desktop
+
+# Only XTest and XFIXES are needed; python-xlib's RANDR set-up fails on some
+# servers (Xwayland).
+Xlib.ext.__extensions__ = [("XTEST", "xtest"), ("XFIXES", "xfixes")]
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SCREEN = (1280, 1024)
 REQUESTED = {"frame1": (500, 300), "frame2": (700, 300)}
 SIZE = 200
 RED, MAGENTA, BLACK = (255, 0, 0), (255, 0, 255), (0, 0, 0)
-TITLE = "Quarn desktop \u2014 Gr\u00fc\u00dfe \u2713"  # the desktop client's
 
 
 class Cell:
@@ -57,7 +57,6 @@ class Cell:
         self.tiling = tiling                # the manager tiles: positions are its own
         self.synthetic_input = synthetic_input  # no XTest pointer: events sent to the windows
         self.places_itself = places_itself  # why positions cannot apply, when they cannot
-        self.managed = bool(wm) or server == "xwayland"  # weston manages Xwayland's windows itself
 
 
 CELLS = [
@@ -84,71 +83,6 @@ CELLS = [
     # Mesa's indirect GLX on Xvfb has no GL version at all; any library error is clean.
     Cell("indirect-glx", server="xvfb-iglx", env={"LIBGL_ALWAYS_INDIRECT": "1"}, gl_error="Quarn: "),
 ]
-
-class Failed(Exception):
-    pass
-
-
-def check(condition, what):
-    if not condition:
-        raise Failed(what)
-
-
-def wait_until(predicate, seconds, what):
-    deadline = time.monotonic() + seconds
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failed(f"timed out: {what}")
-        time.sleep(0.02)
-
-
-class Processes:
-    """Every process a cell starts; all of them are stopped at the end."""
-
-    def __init__(self, work):
-        self.work, self.started = work, []
-
-    def start(self, argv, env=None, log=None, pass_fds=()):
-        out = open(os.path.join(self.work, log or os.path.basename(argv[0]) + ".log"), "ab")
-        process = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=out,
-                                   pass_fds=pass_fds, start_new_session=True)
-        self.started.append(process)
-        return process
-
-    def start_server(self, argv, env=None):
-        """Starts an X server with -displayfd; returns its display name."""
-        read_end, write_end = os.pipe()
-        process = self.start(argv[:1] + ["-displayfd", str(write_end)] + argv[1:], env=env, pass_fds=(write_end,))
-        os.close(write_end)
-        # Read up to the newline: the server writes it separately, and a pipe
-        # closed before then makes the server fail.
-        number = b""
-        while not number.endswith(b"\n") and select.select([read_end], [], [], 30)[0]:
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        number = number.decode().strip()
-        check(number and process.poll() is None, f"{argv[0]} did not start")
-        return ":" + number
-
-    def stop_all(self):
-        for process in reversed(self.started):
-            if process.poll() is None:
-                try:
-                    os.killpg(process.pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    os.killpg(process.pid, signal.SIGKILL)
-                    process.wait()
-
 
 def start_server(cell, processes, env):
     """The cell's X server; returns its display name."""
@@ -201,6 +135,11 @@ def wm_name(cell):
     return next(arg for arg in cell.wm if arg not in ("dbus-run-session", "--"))
 
 
+def manager_name(cell):
+    """The manager as the rows name it; None without one."""
+    return "weston" if cell.server == "xwayland" else wm_name(cell) if cell.wm else None
+
+
 def prove_manager(cell, conn, process, frames=None):
     """That the manager the cell names manages the screen now, or Failed: its
     process alive; WM_S0 owned, where it takes that selection; the name on
@@ -249,11 +188,6 @@ def manager_ready(cell, conn, process):
         return None
 
 
-def supports(conn, name):
-    supported = conn.screen().root.get_full_property(conn.intern_atom("_NET_SUPPORTED"), Xatom.ATOM)
-    return bool(supported) and conn.intern_atom(name) in supported.value
-
-
 def find_window(conn, title):
     pending = [conn.screen().root]
     while pending:
@@ -265,80 +199,6 @@ def find_window(conn, title):
         except xerror.BadWindow:
             continue
     return None
-
-
-class Demo:
-    """The demo as a child process, its output read line by line."""
-
-    def __init__(self, binary, env, processes, commands=False):
-        self.work = processes.work
-        self.process = subprocess.Popen(["stdbuf", "-oL", binary], env=env, stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, stdin=subprocess.PIPE if commands else None,
-                                        text=True, start_new_session=True)
-        processes.started.append(self.process)
-        self.lines, self.errors = [], []
-        self.readers = [threading.Thread(target=self._read, args=(self.process.stdout, self.lines), daemon=True),
-                        threading.Thread(target=self._read, args=(self.process.stderr, self.errors), daemon=True)]
-        for reader in self.readers:
-            reader.start()
-
-    def stacks(self):
-        """Where a demo that hangs is: gdb's backtraces, written to the cell's logs."""
-        path = os.path.join(self.work, "demo-stacks.txt")
-        try:
-            with open(path, "w") as out:
-                subprocess.run(["gdb", "-p", str(self.process.pid), "-batch", "-ex", "thread apply all bt"],
-                               stdout=out, stderr=subprocess.STDOUT, timeout=60)
-        except (OSError, subprocess.TimeoutExpired) as failure:
-            return f"none ({failure})"
-        return path
-
-    @staticmethod
-    def _read(stream, into):
-        for line in stream:
-            into.append(line.rstrip("\n"))
-
-    def count(self, line):
-        return self.lines.count(line)
-
-    def send(self, command):
-        self.process.stdin.write(command + "\n")
-        self.process.stdin.flush()
-
-    def wait_for(self, line, count=1, seconds=10):
-        wait_until(lambda: self.count(line) >= count, seconds, f'"{line}" x{count} (got {self.events()})')
-
-    def events(self):
-        return [l for l in self.lines if l.startswith(("Frame1:", "Frame2:"))]
-
-    def exit_status(self, seconds=15):
-        try:
-            status = self.process.wait(seconds)
-        except subprocess.TimeoutExpired:
-            raise Failed(f"the demo did not end (its last lines: {self.lines[-3:] + self.errors[-3:]}; "
-                         f"its threads' stacks: {self.stacks()})")
-        for reader in self.readers:
-            reader.join(5)
-        return status
-
-
-def geometry(conn, window):
-    """The window's client area on screen (x, y, width, height) and the
-    decoration the manager put around it (left, top): _NET_FRAME_EXTENTS
-    where set, else the offset inside the manager's frame window."""
-    root = conn.screen().root
-    origin = root.translate_coords(window, 0, 0)
-    size = window.get_geometry()
-    x, y = origin.x, origin.y
-    extents = window.get_full_property(conn.intern_atom("_NET_FRAME_EXTENTS"), Xatom.CARDINAL)
-    if extents and len(extents.value) == 4:
-        return x, y, size.width, size.height, int(extents.value[0]), int(extents.value[2])
-    top = window
-    while top.query_tree().parent.id != root.id:
-        top = top.query_tree().parent
-    frame = root.translate_coords(top, 0, 0)
-    border = top.get_geometry().border_width
-    return x, y, size.width, size.height, x - frame.x + border, y - frame.y + border
 
 
 def screen_pixels(conn, window, placed, root_capture):
@@ -429,7 +289,7 @@ class SyntheticInput:
 
 
 def start_demo(binary, env, processes, conn):
-    demo = Demo(binary, env, processes)
+    demo = Program([binary], env, processes)
     frames = {}
     for title in REQUESTED:
         window = wait_until(lambda: find_window(conn, title), 20, f"{title} on screen")
@@ -506,59 +366,12 @@ def close_request(conn, demo, frames):
     return f"close via {how}: status 0"
 
 
-def find_by_utf8_title(conn, title):
-    name, utf8 = conn.intern_atom("_NET_WM_NAME"), conn.intern_atom("UTF8_STRING")
-    pending = [conn.screen().root]
-    while pending:
-        window = pending.pop()
-        try:
-            value = window.get_full_property(name, utf8)
-            if value and bytes(value.value).decode(errors="replace") == title:
-                return window
-            pending.extend(window.query_tree().children)
-        except xerror.BadWindow:
-            continue
-    return None
-
-
-def visible_name(conn, window):
-    """What the manager shows as the title, where it says (_NET_WM_VISIBLE_NAME)."""
-    atom, utf8 = conn.intern_atom("_NET_WM_VISIBLE_NAME"), conn.intern_atom("UTF8_STRING")
-    try:
-        value = wait_until(lambda: window.get_full_property(atom, utf8), 1, "_NET_WM_VISIBLE_NAME")
-    except Failed:
-        return "_NET_WM_NAME as written; the manager sets no _NET_WM_VISIBLE_NAME"
-    text = bytes(value.value).decode(errors="replace")
-    check(TITLE in text, f'_NET_WM_VISIBLE_NAME "{text}" does not show the UTF-8 title "{TITLE}"')
-    return f'_NET_WM_VISIBLE_NAME "{text}"'
-
-
-def check_desktop(cell, conn, binary, env, processes):
-    """The UTF-8 title as the manager shows it, then fullscreen and back."""
-    client = Demo(binary, env, processes, commands=True)
-    client.wait_for("shown")
-    window = wait_until(lambda: find_by_utf8_title(conn, TITLE), 20, "the desktop client's frame on screen")
-    wait_until(lambda: window.get_attributes().map_state == X.IsViewable, 10, "the desktop client viewable")
-    time.sleep(0.3)  # managers may still be placing it
-    title = visible_name(conn, window)
-    before = geometry(conn, window)[:4]
-    covering = (0, 0) + SCREEN
-    client.send("fullscreen")
-    wait_until(lambda: geometry(conn, window)[:4] == covering, 10,
-               f"fullscreen: the frame covering {covering} (it is at {geometry(conn, window)[:4]})")
-    client.send("windowed")
-    wait_until(lambda: geometry(conn, window)[:4] == before, 10,
-               f"leaving fullscreen: the frame back at {before} (it is at {geometry(conn, window)[:4]})")
-    fullscreen = f"covered {SCREEN[0]}x{SCREEN[1]} at (0,0), then back to {before[2]}x{before[3]} " \
-                 f"at ({before[0]},{before[1]})"
-    client.send("quit")
-    status = client.exit_status()
-    check(status == 0, f"the desktop client ended with status {status}")
-    return [f"title: {title}", f"fullscreen: {fullscreen}"]
+class CellTimedOut(Exception):
+    """Raised from the alarm: not a Failed, so no feature's check takes it."""
 
 
 def time_out(signal_number, frame):
-    raise Failed("the cell took over a minute (a server grabbed by its window manager blocks every client)")
+    raise CellTimedOut("the cell took over a minute (a server grabbed by its window manager blocks every client)")
 
 
 def run_cell(cell, binary, desktop_client):
@@ -591,16 +404,17 @@ def run_cell(cell, binary, desktop_client):
         demo_env = dict(env, **cell.env)
 
         if cell.gl_error:
-            demo = Demo(binary, demo_env, processes)
+            demo = Program([binary], demo_env, processes)
             status = demo.exit_status()
             errors = [l for l in demo.lines if l.startswith("Quarn: ")]
             check(status == 1, f"status {status}, expected 1")
             check(errors and errors[-1].startswith(cell.gl_error), f"library error line: {errors}")
             check(not any("X Error" in l or "X connection" in l for l in demo.errors),
                   f"X error text: {demo.errors}")
-            desktop = check_desktop(cell, conn, desktop_client, demo_env, processes) if cell.managed else []
+            passed, desktop = check_desktop(cell, conn, desktop_client, demo_env, processes, manager_name(cell))
             managed = "manager: " + ", ".join(prove_manager(cell, conn, manager)) if manager else "manager: none"
-            return ["PASS", managed, f'clean error: "{errors[-1]}", status 1, no X error text'] + desktop
+            return ["PASS" if passed else "FAIL", managed,
+                    f'clean error: "{errors[-1]}", status 1, no X error text'] + desktop
 
         demo, frames = start_demo(binary, demo_env, processes, conn)
         if manager:
@@ -611,12 +425,13 @@ def run_cell(cell, binary, desktop_client):
         driven = drive(cell, conn, demo, frames)
         demo, frames = start_demo(binary, demo_env, processes, conn)
         closed = close_request(conn, demo, frames)
-        desktop = check_desktop(cell, conn, desktop_client, demo_env, processes) if cell.managed else []
+        passed, desktop = check_desktop(cell, conn, desktop_client, demo_env, processes, manager_name(cell))
         managed = "manager: none"
         if manager:
             managed = "manager: " + ", ".join(prove_manager(cell, conn, manager)) + ", to the end"
-        return ["PASS", managed, f"positions: {where}", f"pictures: {pictures}", f"input: {driven}", closed] + desktop
-    except Failed as failure:
+        return ["PASS" if passed else "FAIL", managed, f"positions: {where}", f"pictures: {pictures}",
+                f"input: {driven}", closed] + desktop
+    except (Failed, CellTimedOut) as failure:
         return ["FAIL", str(failure), f"logs in {work}"]
     except (xerror.XError, xerror.ConnectionClosedError, OSError) as failure:
         return ["FAIL", f"{type(failure).__name__}: {failure}", f"logs in {work}"]

@@ -1,13 +1,33 @@
 // The frame the desktop matrix checks beside the demo: a window titled in
-// UTF-8 that goes fullscreen and back on the commands it reads, one per line,
-// from standard input ("fullscreen", "windowed", "quit"). Prints "shown" once
-// the window is up, and "size WxH" after each change of its size.
+// UTF-8, with a solid icon, that reports RESIZE and obeys the commands it
+// reads, one per line, from standard input:
+//
+//   fullscreen, windowed   set_fullscreen(true), set_fullscreen(false)
+//   fullscreen-twice       both in one go: it must end windowed
+//   lock, unlock           set_pointer_locked(true), (false)
+//   copy TEXT              set_clipboard(TEXT)
+//   copy-large             set_clipboard(large_text())
+//   paste                  prints "clipboard BYTES TEXT" from get_clipboard()
+//   quit
+//
+// Prints "shown" once the window is up, "ok COMMAND" once a command has
+// run, and what the frame reports: "size WxH", "minimized", "maximized",
+// "move X Y DX DY". `--fullscreen` asks for fullscreen before the frame is
+// shown. `--wm-name WINDOW` instead prints WINDOW's WM_NAME as a window
+// manager decodes it (ICCCM text in any encoding, to UTF-8) and ends.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "quarn/clipboard.h"
 #include "quarn/frame/frame.h"
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
@@ -15,56 +35,142 @@
 
 namespace {
 
+// The icon's colour, which compat.py looks for on the screen: a green no
+// theme of the window managers uses.
+constexpr unsigned char kIconColour[4] = {0x11, 0xDB, 0x63, 0xFF};
+constexpr int kIconSize = 32;
+
+// A text large enough that both sides must use INCR (above 1 MiB, more than
+// xclip puts in one property), numbered so a lost or repeated piece shows;
+// compat.py builds the same.
+std::string large_text() {
+    std::string text;
+    char piece[32];
+    for (int i = 0; i < 53000; ++i) {
+        std::snprintf(piece, sizeof piece, "%07d Grüße ✓ ", i);
+        text += piece;
+    }
+    return text;
+}
+
+void say(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
 class DesktopFrame : public Quarn::Frame::FrameBase {
 public:
-    DesktopFrame()
+    explicit DesktopFrame(bool fullscreen)
         : FrameBase(nullptr, Quarn::Flags::Style::BORDER | Quarn::Flags::Style::TITLEBAR, Quarn::Flags::Button::CLOSE) {
         set_size(300, 200);
         set_position(200, 150);
         set_title("Quarn desktop — Grüße ✓");
+        std::vector<unsigned char> icon(kIconSize * kIconSize * 4);
+        for (std::size_t i = 0; i < icon.size(); ++i) icon[i] = kIconColour[i % 4];
+        set_icon(kIconSize, kIconSize, icon.data());
         set_report(Quarn::Flags::Report::RESIZE);
+        if (fullscreen) set_fullscreen(true);
         set_show(true, 0);
     }
 
     using FrameBase::callback_input;
     void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventFrameResize* event) override {
-        std::printf("size %dx%d\n", event->width, event->height);
-        std::fflush(stdout);
+        say("size " + std::to_string(event->width) + "x" + std::to_string(event->height));
+    }
+    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventFrameMinimize*) override {
+        say("minimized");
+    }
+    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventFrameMaximize*) override {
+        say("maximized");
+    }
+    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventMouseMove* event) override {
+        say("move " + std::to_string(event->x) + " " + std::to_string(event->y) + " " + std::to_string(event->x_rel) +
+            " " + std::to_string(event->y_rel));
     }
 };
 
-// The next command, when a whole line has arrived; empty otherwise. False
-// once standard input is closed.
-bool next_command(std::string& pending, std::string& command) {
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, 1, 0) > 0) {
-        char bytes[256];
-        const ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
-        if (count <= 0) return false;
-        pending.append(bytes, static_cast<std::size_t>(count));
-    }
-    const auto end = pending.find('\n');
-    command.clear();
-    if (end != std::string::npos) {
-        command = pending.substr(0, end);
-        pending.erase(0, end + 1);
+// Runs one command; false for one it does not know.
+bool run(DesktopFrame& frame, const std::string& command) {
+    if (command == "fullscreen" || command == "windowed") {
+        frame.set_fullscreen(command == "fullscreen");
+    } else if (command == "fullscreen-twice") {
+        frame.set_fullscreen(true);
+        frame.set_fullscreen(false);
+    } else if (command == "lock" || command == "unlock") {
+        frame.set_pointer_locked(command == "lock");
+    } else if (command.rfind("copy ", 0) == 0) {
+        Quarn::set_clipboard(command.substr(5));
+    } else if (command == "copy-large") {
+        Quarn::set_clipboard(large_text());
+    } else if (command == "paste") {
+        const std::string text = Quarn::get_clipboard();
+        say("clipboard " + std::to_string(text.size()) + " " + text);
+    } else {
+        return false;
     }
     return true;
 }
 
+// Reads what standard input has now into `pending`; false once it is closed.
+bool read_input(std::string& pending) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    while (poll(&input, 1, 0) > 0) {
+        char bytes[65536];
+        const ssize_t count = read(STDIN_FILENO, bytes, sizeof bytes);
+        if (count <= 0) return false;
+        pending.append(bytes, static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+// What a window manager shows as the title: WM_NAME as ICCCM text, in
+// whichever encoding its type names (STRING is Latin-1).
+int print_wm_name(const char* window_id) {
+    std::setlocale(LC_ALL, "");
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return 1;
+    XTextProperty name{};
+    char** list = nullptr;
+    int count = 0;
+    const Window window = std::strtoul(window_id, nullptr, 0);
+    int status = 1;
+    if (XGetWMName(display, window, &name) && name.value &&
+        Xutf8TextPropertyToTextList(display, &name, &list, &count) >= Success && count > 0) {
+        char* type = XGetAtomName(display, name.encoding);
+        std::printf("%s %s\n", type, list[0]);
+        XFree(type);
+        XFreeStringList(list);
+        status = 0;
+    }
+    if (name.value) XFree(name.value);
+    XCloseDisplay(display);
+    return status;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--wm-name") == 0) return print_wm_name(argv[2]);
+    const bool fullscreen = argc == 2 && std::strcmp(argv[1], "--fullscreen") == 0;
     Quarn::init();
     if (!Quarn::_quarn_display) return 1;
     {
-        DesktopFrame frame;
+        DesktopFrame frame(fullscreen);
         XSync(Quarn::_quarn_display, False);
-        std::printf("shown\n");
-        std::fflush(stdout);
-        std::string pending, command;
-        while (next_command(pending, command) && command != "quit") {
-            if (command == "fullscreen" || command == "windowed") frame.set_fullscreen(command == "fullscreen");
+        say("shown");
+        std::string pending;
+        for (bool open = true; open;) {
+            open = read_input(pending);
+            for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+                const std::string command = pending.substr(0, end);
+                pending.erase(0, end + 1);
+                if (command == "quit") {
+                    open = false;
+                    break;
+                }
+                say((run(frame, command) ? "ok " : "unknown ") + command.substr(0, command.find(' ')));
+            }
             Quarn::Input::Events::wait(20);
             Quarn::Input::Events::handle();
         }

@@ -1,0 +1,633 @@
+"""The desktop features of a frame, checked from outside as a person would
+see them. A second program (desktop_client.cpp) shows a frame and runs the
+commands it is sent; this side asks the window manager what a task bar or
+the manager's buttons would ask, gives input through XTest, and reads the
+result from the server (properties, geometry, focus, grabs, the cursor, the
+screen) and from xclip.
+
+Each feature gives one line; one that fails says what it saw, and the next
+still runs. Where a manager does not do something (twm has no maximize),
+the line says so from what happened: the request was made and nothing
+changed within NOTHING_WITHIN seconds. Nothing is assumed from the
+manager's name."""
+import os
+import subprocess
+import time
+
+from Xlib import X, Xatom, Xutil, error as xerror
+from Xlib.ext import xtest
+from Xlib.protocol import event as xevent
+
+from common import SCREEN, Failed, Program, check, geometry, supports, wait_until
+
+TITLE = "Quarn desktop \u2014 Gr\u00fc\u00dfe \u2713"  # the desktop client's
+SIZE = (300, 200)  # the client's frame, windowed
+ICON = (0x11, 0xDB, 0x63)  # the client's icon, one colour all over, 32 x 32
+SHORT_TEXT = "Quarn \u2014 Gr\u00fc\u00dfe \u2713 clip"
+# As desktop_client.cpp builds it: above 1 MiB, so both sides use INCR.
+LARGE_TEXT = "".join(f"{i:07d} Gr\u00fc\u00dfe \u2713 " for i in range(53000))
+NOTHING_WITHIN = 1.5  # seconds a request has before the row says it was ignored
+OTHER = (580, 150, 160, 160)  # another client's window beside the frame: x, y, width, height
+RAW_MOVES, RAW_STEP = 8, (40, 30)
+CLICK_HELD = 0.2  # seconds the button stays down after the click has given the focus  # enough to run past the frame's edge
+
+
+def find_by_utf8_title(conn, title):
+    name, utf8 = conn.intern_atom("_NET_WM_NAME"), conn.intern_atom("UTF8_STRING")
+    pending = [conn.screen().root]
+    while pending:
+        window = pending.pop()
+        try:
+            value = window.get_full_property(name, utf8)
+            if value and bytes(value.value).decode(errors="replace") == title:
+                return window
+            pending.extend(window.query_tree().children)
+        except xerror.BadWindow:
+            continue
+    return None
+
+
+def top_level(conn, window):
+    """The window's ancestor just below the root: the manager's frame, or
+    the window itself where nothing reparented it."""
+    root = conn.screen().root
+    while True:
+        parent = window.query_tree().parent
+        if parent.id == root.id:
+            return window
+        window = parent
+
+
+class Desktop:
+    """One cell's desktop client and the checks of its features."""
+
+    def __init__(self, cell, conn, binary, env, processes, manager):
+        self.cell, self.conn, self.binary, self.env, self.processes = cell, conn, binary, env, processes
+        self.manager = manager  # its name for the rows; None without one
+        self.root = conn.screen().root
+        self.real_input = not cell.synthetic_input
+        self.client = self.window = self.other = None
+        self.server_lost = False
+        conn.xfixes_query_version()  # XFIXES answers nothing else before it
+
+    # --- the X side -------------------------------------------------------
+
+    def atom(self, name):
+        return self.conn.intern_atom(name)
+
+    def send_to_manager(self, window, message, data):
+        event = xevent.ClientMessage(window=window, client_type=self.atom(message), data=(32, data))
+        self.root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+        self.conn.sync()
+
+    def net_wm_state(self):
+        value = self.window.get_full_property(self.atom("_NET_WM_STATE"), Xatom.ATOM)
+        return set(value.value) if value else set()
+
+    def maximized(self):
+        return {self.atom("_NET_WM_STATE_MAXIMIZED_VERT"), self.atom("_NET_WM_STATE_MAXIMIZED_HORZ")} <= \
+            self.net_wm_state()
+
+    def fullscreen_state(self):
+        return self.atom("_NET_WM_STATE_FULLSCREEN") in self.net_wm_state()
+
+    def wm_state(self):
+        value = self.window.get_full_property(self.atom("WM_STATE"), self.atom("WM_STATE"))
+        return int(value.value[0]) if value and len(value.value) else None
+
+    def viewable(self, window=None):
+        return (window or self.window).get_attributes().map_state == X.IsViewable
+
+    def placed(self):
+        return geometry(self.conn, self.window)[:4]
+
+    def focused(self):
+        focus = self.conn.get_input_focus().focus
+        return getattr(focus, "id", focus)
+
+    def focus_name(self):
+        focus = self.focused()
+        names = {self.window.id: "the frame", self.other.id: "another window", X.PointerRoot: "PointerRoot",
+                 X.NONE: "no window"}
+        return names.get(focus, hex(focus))
+
+    def pointer_in(self, window):
+        at = window.query_pointer()
+        return at.win_x, at.win_y
+
+    def cursor_hidden(self):
+        """Whether the cursor on the screen has no visible pixel."""
+        image = self.conn.xfixes_get_cursor_image(self.root)
+        return not any(pixel >> 24 for pixel in image.cursor_image)
+
+    def grab_probe(self):
+        """Another client's pointer grab, confined to the root, let go at
+        once: True where it answers AlreadyGrabbed (someone holds the pointer)."""
+        status = self.root.grab_pointer(False, X.ButtonPressMask, X.GrabModeAsync, X.GrabModeAsync, self.root,
+                                        X.NONE, X.CurrentTime)
+        if status == X.GrabSuccess:
+            self.conn.ungrab_pointer(X.CurrentTime)
+        self.conn.sync()
+        check(status in (X.GrabSuccess, X.AlreadyGrabbed), f"a probing grab answered {status}")
+        return status == X.AlreadyGrabbed
+
+    def move(self, window, x, y):
+        at = self.root.translate_coords(window, x, y)
+        xtest.fake_input(self.conn, X.MotionNotify, x=at.x, y=at.y)
+        self.conn.sync()
+
+    def move_by(self, dx, dy):
+        xtest.fake_input(self.conn, X.MotionNotify, True, x=dx, y=dy)
+        self.conn.sync()
+
+    def click(self):
+        for kind in (X.ButtonPress, X.ButtonRelease):
+            xtest.fake_input(self.conn, kind, 1)
+        self.conn.sync()
+
+    def activate(self, window):
+        """Gives `window` the focus as a task bar does: _NET_ACTIVE_WINDOW
+        where the manager has it, else XSetInputFocus. Returns which."""
+        if self.manager and supports(self.conn, "_NET_ACTIVE_WINDOW"):
+            self.send_to_manager(window, "_NET_ACTIVE_WINDOW", [2, X.CurrentTime, 0, 0, 0])
+            return "_NET_ACTIVE_WINDOW"
+        window.set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
+        self.conn.sync()
+        return "XSetInputFocus"
+
+    def give_focus(self, window, what):
+        """activate(), then XSetInputFocus where the manager gave no focus;
+        waits for `window` to have it. Returns how it got it."""
+        how = self.activate(window)
+        if how != "XSetInputFocus" and not self.changes(lambda: self.focused() == window.id):
+            window.set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
+            self.conn.sync()
+            how = f"XSetInputFocus, as {how} gave no focus within {NOTHING_WITHIN} s"
+        try:
+            wait_until(lambda: self.focused() == window.id, 3, "focused")
+        except Failed:
+            raise Failed(f"{what} not focused within 3 s ({how}): {self.focus_name()} has the focus")
+        return how
+
+    def changes(self, predicate):
+        """Whether `predicate` comes true within NOTHING_WITHIN seconds."""
+        try:
+            wait_until(predicate, NOTHING_WITHIN, "a change")
+            return True
+        except Failed:
+            return False
+
+    def ignored(self, what):
+        if not self.manager:
+            return f"{what}: nothing within {NOTHING_WITHIN} s (no manager to do it)"
+        return f"{what}: not supported by {self.manager} (nothing within {NOTHING_WITHIN} s)"
+
+    def settled(self, observe, hold=1.0, seconds=6):
+        """What `observe` gives once it has stayed the same for `hold`
+        seconds, and every value it gave on the way."""
+        seen, value, since = [], observe(), time.monotonic()
+        deadline = since + seconds
+        while time.monotonic() < deadline:
+            time.sleep(0.05)
+            now = observe()
+            if now != value:
+                seen.append(value)
+                value, since = now, time.monotonic()
+            elif time.monotonic() - since >= hold:
+                break
+        return value, seen
+
+    # --- the client -------------------------------------------------------
+
+    def make_other(self):
+        """Another client's plain window beside the frame, placed as asked."""
+        x, y, width, height = OTHER
+        window = self.root.create_window(x, y, width, height, 0, X.CopyFromParent, X.InputOutput, X.CopyFromParent,
+                                         background_pixel=self.conn.screen().white_pixel)
+        window.set_wm_name("compat: another window")
+        window.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.USSize)
+        window.set_wm_hints(flags=Xutil.InputHint, input=1)
+        window.map()
+        self.conn.sync()
+        wait_until(lambda: self.viewable(window), 10, "another client's window viewable")
+        self.other = window
+
+    def start_client(self, *options):
+        client = Program([self.binary, *options], self.env, self.processes, commands=True)
+        client.wait_for("shown", seconds=15)
+        window = wait_until(lambda: find_by_utf8_title(self.conn, TITLE), 20, "the desktop client's frame on screen")
+        wait_until(lambda: self.viewable(window), 10, "the desktop client viewable")
+        self.client, self.window = client, window
+        return client, window
+
+    def quit_client(self):
+        self.client.send("quit")
+        status = self.client.exit_status()
+        check(status == 0, f"the desktop client ended with status {status}: {self.client.errors[-3:]}")
+
+    # --- the features -----------------------------------------------------
+
+    def title(self):
+        """What the manager shows (_NET_WM_VISIBLE_NAME, where it sets one)
+        and WM_NAME as ICCCM text, which managers without EWMH show."""
+        atom, utf8 = self.atom("_NET_WM_VISIBLE_NAME"), self.atom("UTF8_STRING")
+        try:
+            value = wait_until(lambda: self.window.get_full_property(atom, utf8), 1, "_NET_WM_VISIBLE_NAME")
+        except Failed:
+            value = None
+        shown = "no _NET_WM_VISIBLE_NAME set"
+        if value:
+            text = bytes(value.value).decode(errors="replace")
+            check(TITLE in text, f'_NET_WM_VISIBLE_NAME "{text}" does not show the UTF-8 title "{TITLE}"')
+            shown = f'_NET_WM_VISIBLE_NAME "{text}"'
+        decoded = subprocess.run([self.binary, "--wm-name", str(self.window.id)], env=dict(self.env, LC_ALL="C.UTF-8"),
+                                 capture_output=True, timeout=10)
+        check(decoded.returncode == 0, f"{shown}; WM_NAME not readable as ICCCM text")
+        kind, _, text = decoded.stdout.decode(errors="replace").rstrip("\n").partition(" ")
+        check(text == TITLE, f'{shown}; WM_NAME ({kind}) reads "{text}" as a manager decodes it, not "{TITLE}"')
+        return f'{shown}; WM_NAME ({kind}) "{text}"'
+
+    def icon(self):
+        """_NET_WM_ICON as set, and the icon's colour in the manager's
+        decorations where it draws icons there."""
+        value = self.window.get_full_property(self.atom("_NET_WM_ICON"), Xatom.CARDINAL)
+        check(value, "no _NET_WM_ICON on the frame")
+        data = [int(v) for v in value.value]
+        argb = 0xFF000000 | ICON[0] << 16 | ICON[1] << 8 | ICON[2]
+        check(data[:2] == [32, 32] and len(data) == 2 + 32 * 32 and set(data[2:]) == {argb},
+              f"_NET_WM_ICON holds {len(data)} items, {data[:2]} then {sorted({hex(v) for v in data[2:]})[:3]}")
+        colour = "#%02x%02x%02x" % ICON
+        top = top_level(self.conn, self.window)
+        if top.id == self.window.id:
+            return f"_NET_WM_ICON 32x32 {colour} as set; not drawn: no decorations around the frame"
+        try:
+            count = wait_until(lambda: self.icon_pixels(top), NOTHING_WITHIN, "the icon's colour")
+        except Failed:
+            return f"_NET_WM_ICON 32x32 {colour} as set; not drawn by {self.manager} " \
+                   f"(no pixel of its colour in the decorations within {NOTHING_WITHIN} s)"
+        return f"_NET_WM_ICON 32x32 {colour} as set; drawn by {self.manager} in its decorations ({count} px)"
+
+    def icon_pixels(self, top):
+        """How many pixels of the manager's frame around the client area
+        have the icon's colour: read from the screen, or from the frame
+        window itself where the screen cannot be read (Xwayland)."""
+        root = self.root
+        corner = root.translate_coords(top, 0, 0)
+        size = top.get_geometry()
+        inner = root.translate_coords(self.window, 0, 0)
+        client = self.window.get_geometry()
+        left, top_y = max(corner.x, 0), max(corner.y, 0)
+        right, bottom = min(corner.x + size.width, SCREEN[0]), min(corner.y + size.height, SCREEN[1])
+        if self.real_input:
+            image = root.get_image(left, top_y, right - left, bottom - top_y, X.ZPixmap, 0xFFFFFFFF)
+        else:
+            image = top.get_image(left - corner.x, top_y - corner.y, right - left, bottom - top_y, X.ZPixmap,
+                                  0xFFFFFFFF)
+        data, width, count = image.data, right - left, 0
+        for row in range(bottom - top_y):
+            for col in range(width):
+                x, y = left + col, top_y + row
+                if inner.x <= x < inner.x + client.width and inner.y <= y < inner.y + client.height:
+                    continue
+                at = (row * width + col) * 4
+                if abs(data[at + 2] - ICON[0]) <= 6 and abs(data[at + 1] - ICON[1]) <= 6 and \
+                        abs(data[at] - ICON[2]) <= 6:
+                    count += 1
+        return count if count >= 16 else 0
+
+    def fullscreen(self):
+        before = self.placed()
+        covering = (0, 0) + SCREEN
+        self.client.run("fullscreen")
+        wait_until(lambda: self.placed() == covering, 5,
+                   f"fullscreen: the frame covering {covering} (it is at {self.placed()})")
+        self.client.run("windowed")
+        # Where the compositor places every window itself, only the size is the frame's.
+        back = (lambda: self.placed()[2:] == before[2:]) if self.cell.places_itself else \
+            (lambda: self.placed() == before)
+        wait_until(back, 5, f"leaving fullscreen: the frame back at {before} (it is at {self.placed()})")
+        placed = self.placed()
+        return f"covered {SCREEN[0]}x{SCREEN[1]} at (0,0), then back to {placed[2]}x{placed[3]} " \
+               f"at ({placed[0]},{placed[1]})" + (" (placed by the compositor)" if self.cell.places_itself else "")
+
+    def fullscreen_twice(self):
+        """set_fullscreen(true) and (false) in one go: the frame ends windowed,
+        where it was."""
+        before = self.placed()
+        self.client.run("fullscreen-twice")
+        observe = lambda: (self.placed(), self.fullscreen_state(), self.viewable())
+        (placed, state, viewable), seen = self.settled(observe)
+        where = f"{placed[2]}x{placed[3]} at ({placed[0]},{placed[1]})"
+        check(viewable, f"the frame is not viewable, at {where}")
+        check(not state, f"the frame stayed fullscreen: _NET_WM_STATE_FULLSCREEN set, {where}")
+        # Where the compositor places every window itself, only the size is the frame's.
+        kept = placed[2:] == before[2:] if self.cell.places_itself else placed == before
+        check(kept, f"the frame ended at {where}, not where it was ({before})")
+        between = "covering the screen in between" if any(p == (0, 0) + SCREEN for p, _, _ in seen) else \
+            "never covering the screen"
+        return f"ended windowed, {where} ({'its size' if self.cell.places_itself else 'as'} before; {between})"
+
+    def fullscreen_before_shown(self):
+        """A second client that asks for fullscreen before its frame is shown."""
+        self.start_client("--fullscreen")
+        covering = (0, 0) + SCREEN
+        try:
+            wait_until(lambda: self.placed() == covering, 5, "covering")
+        except Failed:
+            raise Failed(f"the frame opened at {self.placed()}, not covering {covering} "
+                         f"(_NET_WM_STATE_FULLSCREEN {self.fullscreen_state()})")
+        self.client.run("windowed")
+        # A tiling manager puts the frame in its tile: its size is the manager's.
+        windowed = lambda: not self.fullscreen_state() and self.placed() != covering and \
+            (self.cell.tiling or self.placed()[2:] == SIZE)
+        try:
+            wait_until(windowed, 5, "windowed")
+        except Failed:
+            raise Failed(f"opened covering the screen; windowed: the frame at {self.placed()}, "
+                         f"_NET_WM_STATE_FULLSCREEN {self.fullscreen_state()}")
+        placed = self.placed()
+        return f"opened covering {SCREEN[0]}x{SCREEN[1]} at (0,0); windowed: {placed[2]}x{placed[3]} " \
+               f"at ({placed[0]},{placed[1]})"
+
+    def xclip(self, *args, text=None):
+        """xclip on the CLIPBOARD: out (the text it read) or in (it stays, serving
+        the text from a file, until another client takes the clipboard)."""
+        argv = ["xclip", "-selection", "clipboard", *args]
+        if text is None:
+            done = subprocess.run(argv + ["-o"], env=self.env, capture_output=True, timeout=10)
+            check(done.returncode == 0, f"xclip -o failed: {done.stderr.decode(errors='replace').strip()}")
+            return done.stdout
+        path = os.path.join(self.processes.work, "clipboard.txt")
+        with open(path, "wb") as out:
+            out.write(text.encode())
+        selection = self.atom("CLIPBOARD")
+        owner = self.conn.get_selection_owner(selection)
+        self.processes.start(argv + ["-i", "-quiet", path], self.env, log="xclip.log")
+        wait_until(lambda: self.conn.get_selection_owner(selection) not in (owner, X.NONE), 5, "xclip owning the clipboard")
+
+    def clipboard(self):
+        """First xclip against itself, the control; then xclip's text read by
+        get_clipboard and the client's set_clipboard read by xclip, a short
+        text and a large one."""
+        try:
+            for text in ("control one", "control two"):
+                self.xclip(text=text)
+            check(self.xclip() == b"control two", "xclip cannot hand the clipboard over to another xclip here")
+        except xerror.ConnectionClosedError:
+            self.server_lost = True
+            return "n/a: the X server went away when one xclip handed the CLIPBOARD to another, before Quarn " \
+                   f"touched it ({self.server_gone()})"
+        texts = []
+        for text, copy, name in ((SHORT_TEXT, "copy " + SHORT_TEXT, "short UTF-8"),
+                                 (LARGE_TEXT, "copy-large", f"{len(LARGE_TEXT.encode())}-byte (INCR)")):
+            want = text.encode()
+            self.xclip(text=text)
+            mark = self.client.run("paste")
+            line = self.client.since(mark, "clipboard ")
+            check(line, f"{name}: the client printed no clipboard line")
+            count, _, got = line[-1][len("clipboard "):].partition(" ")
+            check(got == text, f"{name}: get_clipboard read {count} bytes of xclip's text ({got[:40]!r}...), "
+                               f"not {len(want)}")
+            self.client.run(copy)
+            read = self.xclip("-t", "UTF8_STRING")
+            check(read == want, f"{name}: xclip read {len(read)} bytes of set_clipboard's text "
+                                f"({read[:40]!r}...), not {len(want)}")
+            texts.append(name)
+        return f"{' and '.join(texts)} texts both ways: xclip -i read by get_clipboard, set_clipboard read by xclip -o"
+
+    def server_gone(self):
+        """What ended, of the processes that run the server."""
+        ended = [f"{os.path.basename(p.args[0])} exit status {p.returncode}" for p in self.processes.started
+                 if isinstance(p.args, list) and p.poll() is not None and p.args[0] != "stdbuf"]
+        return ", ".join(ended) or "no process of the cell's ended"
+
+    def focus_frame(self, x, y):
+        """Gives the frame the focus as a person does: the pointer into it and
+        a click, where that is input the server can take; else, or where the
+        click gives no focus (no manager), as a task bar does."""
+        if self.real_input:
+            self.move(self.window, x, y)
+            # A person's click lasts a moment: the button is still down when
+            # the focus arrives, and a click-to-focus manager (metacity,
+            # mutter) holds the pointer for the click meanwhile.
+            xtest.fake_input(self.conn, X.ButtonPress, 1)
+            self.conn.sync()
+            focused = self.changes(lambda: self.focused() == self.window.id)
+            time.sleep(CLICK_HELD)
+            xtest.fake_input(self.conn, X.ButtonRelease, 1)
+            self.conn.sync()
+            if focused:
+                return "clicked"
+        how = self.give_focus(self.window, "the frame")
+        return f"clicked, then {how}" if self.real_input else how
+
+    def raw_moves(self, count, step):
+        """Moves the mouse `count` times by `step` and waits for the client to
+        report them all; returns where it put the virtual pointer."""
+        mark = len(self.client.lines)
+        for _ in range(count):
+            self.move_by(*step)
+        want = (count * step[0], count * step[1])
+
+        def total():
+            moves = [[int(v) for v in l.split()[1:]] for l in self.client.since(mark, "move ")]
+            return (sum(m[2] for m in moves), sum(m[3] for m in moves)), (moves[-1][:2] if moves else None)
+
+        try:
+            wait_until(lambda: total()[0] == want, 3, "moves")
+        except Failed:
+            raise Failed(f"{count} raw moves of {step}: the client reported moves adding up to {total()[0]}, "
+                         f"not {want}")
+        return total()[1]
+
+    def pointer_lock(self):
+        held_at = (150, 100)
+        try:
+            steps = [self.focus_frame(*held_at)]
+        except Failed as failure:
+            if self.real_input:
+                raise
+            return f"n/a: the lock holds only while the frame has the focus, and the compositor does not give " \
+                   f"it ({failure})"
+        if self.real_input:
+            held_at = self.pointer_in(self.window)
+        self.client.run("lock")
+        if not self.real_input and self.focused() != self.window.id:
+            return f"n/a: the lock holds only while the frame has the focus, and the compositor takes it back " \
+                   f"({steps[0]}, then {self.focus_name()} had it)"
+        try:
+            wait_until(self.cursor_hidden, 3, "hidden")
+        except Failed:
+            raise Failed(f"{steps[0]}, locked: the cursor over the frame is not hidden (grabbed: "
+                         f"{self.grab_probe()}, {self.focus_name()} focused)")
+        check(self.grab_probe(), "locked: the cursor is hidden but another client could grab the pointer")
+        steps.append("locked: cursor hidden, another client's grab AlreadyGrabbed")
+        if self.real_input:
+            to = self.raw_moves(RAW_MOVES, RAW_STEP)
+            steps.append(f"{RAW_MOVES} raw moves of (+{RAW_STEP[0]},+{RAW_STEP[1]}) reported, adding up to "
+                         f"(+{RAW_MOVES * RAW_STEP[0]},+{RAW_MOVES * RAW_STEP[1]}), to ({to[0]},{to[1]}) past the "
+                         f"frame's {SIZE[0]}x{SIZE[1]}")
+        else:
+            steps.append("no raw moves (XTest pointer motion crashes headless Xwayland; sent events make no raw motion)")
+
+        how = self.give_focus(self.other, "another window")
+        try:
+            wait_until(lambda: not self.cursor_hidden(), 3, "shown")
+        except Failed:
+            raise Failed(f"another window focused ({how}): the cursor stays hidden")
+        check(not self.grab_probe(), f"another window focused ({how}): the pointer stays grabbed")
+        if self.real_input:
+            self.move(self.other, 80, 80)
+            check(self.pointer_in(self.other) == (80, 80),
+                  f"another window focused ({how}): the pointer cannot reach it ({self.pointer_in(self.other)})")
+            self.click()
+        steps.append(f"another window activated ({how}, as the held pointer cannot reach it): focus left, pointer "
+                     f"free and shown" + (", clicked there" if self.real_input else ""))
+
+        back_at = (60, 50)
+        started = time.monotonic()
+        how = self.focus_frame(*back_at)
+        try:
+            wait_until(lambda: self.cursor_hidden() and self.grab_probe(), 4, "held")
+        except Failed:
+            raise Failed(f"focus back on the frame ({how}): the lock is not taken again within 4 s (cursor hidden: "
+                         f"{self.cursor_hidden()}, grabbed: {self.grab_probe()})")
+        again = f"focus back ({how}): held again after {time.monotonic() - started:.1f} s"
+        if self.real_input:
+            self.raw_moves(1, (7, 5))
+            again += ", a raw move reported"
+        steps.append(again)
+
+        self.client.run("unlock")
+        try:
+            wait_until(lambda: not self.cursor_hidden(), 3, "shown")
+        except Failed:
+            raise Failed("unlocked: the cursor stays hidden")
+        check(not self.grab_probe(), "unlocked: the pointer stays grabbed")
+        if self.real_input:
+            try:
+                wait_until(lambda: self.pointer_in(self.window) == held_at, 3, "back")
+            except Failed:
+                raise Failed(f"unlocked: the pointer at {self.pointer_in(self.window)} in the frame, not back at "
+                             f"{held_at} where it was locked")
+            steps.append(f"unlocked: free, shown, back at ({held_at[0]},{held_at[1]})")
+        else:
+            steps.append("unlocked: free, shown")
+        return "; ".join(steps)
+
+    def size_lines(self, mark):
+        return [tuple(int(v) for v in l.split()[1].split("x")) for l in self.client.since(mark, "size ")]
+
+    def reports(self):
+        """Maximize, minimize and restore through the manager, as its buttons
+        and a task bar ask for them; the client reports each."""
+        parts, client = [], self.client
+        windowed = self.placed()[2:]
+
+        def state_request(add):
+            self.send_to_manager(self.window, "_NET_WM_STATE", [1 if add else 0, self.atom("_NET_WM_STATE_MAXIMIZED_VERT"),
+                                                                self.atom("_NET_WM_STATE_MAXIMIZED_HORZ"), 1, 0])
+
+        def seen(mark):
+            return f"_NET_WM_STATE maximized {self.maximized()}, {self.placed()[2:]}, printed " \
+                   f"{client.lines[mark:][-4:]}"
+
+        mark = len(client.lines)
+        state_request(True)
+        if not self.changes(lambda: self.maximized() or self.placed()[2:] != windowed or client.since(mark, "max")):
+            parts.append(self.ignored("maximize"))
+        else:
+            try:
+                wait_until(lambda: self.maximized() and client.since(mark, "maximized") and
+                           self.size_lines(mark)[-1:] == [self.placed()[2:]] != [windowed], 3, "maximized")
+            except Failed:
+                raise Failed(f"maximize: {seen(mark)}")
+            size = self.placed()[2:]
+            parts.append(f"maximize: reported, size {size[0]}x{size[1]}")
+            mark = len(client.lines)
+            state_request(False)
+            try:
+                wait_until(lambda: not self.maximized() and self.size_lines(mark)[-1:] == [windowed] and
+                           self.placed()[2:] == windowed, 3, "restored")
+            except Failed:
+                raise Failed(f"{parts[-1]}; restore (maximize taken back): {seen(mark)}")
+            parts.append(f"restore: size {windowed[0]}x{windowed[1]} reported")
+
+        mark = len(client.lines)
+        # XIconifyWindow's message, as a minimize button sends it.
+        self.send_to_manager(self.window, "WM_CHANGE_STATE", [Xutil.IconicState, 0, 0, 0, 0])
+        if not self.changes(lambda: self.wm_state() == Xutil.IconicState or not self.viewable() or
+                            client.since(mark, "minimized")):
+            parts.append(self.ignored("minimize"))
+            return "; ".join(parts)
+        try:
+            wait_until(lambda: self.wm_state() == Xutil.IconicState and client.since(mark, "minimized"), 3,
+                       "minimized")
+        except Failed:
+            raise Failed(f"{'; '.join(parts)}; minimize: WM_STATE {self.wm_state()}, viewable {self.viewable()}, "
+                         f"printed {client.lines[mark:][-4:]}")
+        # ICCCM lets the client assume an iconic window is not viewable; a
+        # compositing manager may keep it mapped for its previews.
+        kept = ", kept mapped by the manager" if self.viewable() else ""
+        parts.append(f"minimize: reported, WM_STATE Iconic{kept}")
+        mark = len(client.lines)
+        normal = lambda: self.wm_state() == Xutil.NormalState
+        how = self.activate(self.window) if self.manager and supports(self.conn, "_NET_ACTIVE_WINDOW") else None
+        if not how or not self.changes(normal):
+            if how:
+                parts.append(self.ignored(f"restore by {how}"))
+            self.window.map()
+            self.conn.sync()
+            how = "mapping it again"
+        try:
+            wait_until(lambda: normal() and self.viewable() and self.size_lines(mark), 3, "restored")
+        except Failed:
+            raise Failed(f"{'; '.join(parts)}; restore ({how}): WM_STATE {self.wm_state()}, viewable "
+                         f"{self.viewable()}, printed {client.lines[mark:][-4:]}")
+        parts.append(f"restore ({how}): reported as size {self.size_lines(mark)[-1][0]}x{self.size_lines(mark)[-1][1]}")
+        return "; ".join(parts)
+
+
+def check_desktop(cell, conn, binary, env, processes, manager):
+    """Every feature in turn; returns whether all passed and a line each."""
+    desktop = Desktop(cell, conn, binary, env, processes, manager)
+    rows, passed = [], True
+    desktop.make_other()
+    desktop.start_client()
+
+    def feature(name, run, undo=None):
+        nonlocal passed
+        try:
+            rows.append(f"{name}: {run()}")
+        except (Failed, xerror.XError) as failure:
+            passed = False
+            rows.append(f"{name}: FAIL: {failure}")
+            if undo and desktop.client.process.poll() is None:
+                try:
+                    desktop.client.run(undo)
+                except Failed:
+                    pass
+
+    feature("title", desktop.title)
+    feature("icon", desktop.icon)
+    feature("fullscreen", desktop.fullscreen, "windowed")
+    feature("fullscreen x2 at once", desktop.fullscreen_twice, "windowed")
+    feature("pointer lock", desktop.pointer_lock, "unlock")
+    feature("maximize/minimize/restore", desktop.reports)
+    try:
+        desktop.quit_client()
+    except (Failed, xerror.XError) as failure:
+        passed = False
+        rows.append(f"the client: FAIL: {failure}")
+    feature("fullscreen before shown", desktop.fullscreen_before_shown)
+    # Last, on the second client: where the server cannot hold a clipboard
+    # (weston's), nothing can run after it.
+    feature("clipboard", desktop.clipboard)
+    if desktop.server_lost:
+        return passed, rows  # the clipboard's row says why
+    try:
+        desktop.quit_client()
+    except (Failed, xerror.XError) as failure:
+        passed = False
+        rows.append(f"the second client: FAIL: {failure}")
+    return passed, rows
