@@ -106,6 +106,17 @@ class Desktop:
         focus = self.conn.get_input_focus().focus
         return getattr(focus, "id", focus)
 
+    def has_keys(self):
+        """Whether the frame gets the keys: it has the focus, or the focus is
+        PointerRoot (twm's, or none's) and the pointer is in it."""
+        focus = self.focused()
+        if focus != X.PointerRoot:
+            return focus == self.window.id
+        at, size = self.window.query_pointer(), self.window.get_geometry()
+        over = self.root.query_pointer().child
+        return getattr(over, "id", over) == top_level(self.conn, self.window).id and \
+            0 <= at.win_x < size.width and 0 <= at.win_y < size.height
+
     def focus_name(self):
         focus = self.focused()
         names = {self.window.id: "the frame", self.other.id: "another window", X.PointerRoot: "PointerRoot",
@@ -413,12 +424,12 @@ class Desktop:
             # mutter) holds the pointer for the click meanwhile.
             xtest.fake_input(self.conn, X.ButtonPress, 1)
             self.conn.sync()
-            focused = self.changes(lambda: self.focused() == self.window.id)
+            focused = self.changes(self.has_keys)
             time.sleep(CLICK_HELD)
             xtest.fake_input(self.conn, X.ButtonRelease, 1)
             self.conn.sync()
             if focused:
-                return "clicked"
+                return "clicked" if self.focused() == self.window.id else "clicked; PointerRoot: the keys follow the pointer"
         how = self.give_focus(self.window, "the frame")
         return f"clicked, then {how}" if self.real_input else how
 
