@@ -9,7 +9,7 @@
 #include "quarn/init.h"
 #include "quarn/input/events/helpers.h"
 #include "quarn/testing/testing.h"
-#include "tests/support/fixture.h"
+#include "tests/support/pointer_fixture.h"
 #include "tests/support/pump.h"
 #include "tests/support/recording_frame.h"
 #include "tests/support/x_client.h"
@@ -23,47 +23,7 @@ namespace {
 using quarn_test::Call;
 using quarn_test::RecordingFrame;
 
-class PointerLock : public quarn_test::ClientTest {
-protected:
-    std::unique_ptr<RecordingFrame> shown_frame(int x) {
-        auto frame = std::make_unique<RecordingFrame>(log);
-        frame->set_size(200, 150);
-        frame->set_position(x, 100);
-        frame->set_show(true, 0);
-        XFlush(Quarn::_quarn_display);
-        EXPECT_TRUE(client->wait_viewable(frame->_quarn_backing->window));
-        return frame;
-    }
-    void focus(Window window, int x, int y) {
-        client->focus_and_point(window, x, y);
-        quarn_test::settle(*client);
-    }
-    // The moves reported since the last call: x, y, x_rel, y_rel, and the
-    // state's mouse_relative at the callback.
-    std::vector<std::vector<int>> moves() {
-        quarn_test::settle(*client);
-        std::vector<std::vector<int>> found;
-        for (const Call& call : log)
-            if (call.level == "EventMouseMove")
-                found.push_back(
-                    {call.move[0], call.move[1], call.move[2], call.move[3], call.relative[0], call.relative[1]});
-        log.clear();
-        return found;
-    }
-    // Whether a pointer grab is in force: another client's attempt fails then.
-    // The attempt confines to the root window: Xorg lets a failed grab that
-    // confines nowhere end the confinement of the grab in force.
-    bool pointer_grabbed() {
-        XSync(Quarn::_quarn_display, False);
-        const int status = XGrabPointer(client->display(), client->root(), False, ButtonPressMask, GrabModeAsync,
-                                        GrabModeAsync, client->root(), None, CurrentTime);
-        XUngrabPointer(client->display(), CurrentTime);
-        client->sync();
-        return status == AlreadyGrabbed;
-    }
-
-    std::vector<Call> log;
-};
+class PointerLock : public quarn_test::PointerTest {};
 
 TEST_F(PointerLock, MovesAddUpPastTheEdgeWhileThePointerStaysHiddenInside) {
     auto frame = shown_frame(100);

@@ -97,6 +97,7 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     fullscreen_waiting = false;
     fullscreen_wanted = false;
     cursor = None;
+    image_cursor = None;
     window = XCreateWindow(_quarn_display, x_parent, position[0], position[1], dimensions[0], dimensions[1], 0,
                            visual_info->depth, InputOutput, visual_info->visual, CWColormap | CWEventMask,
                            &window_attributes);
@@ -121,6 +122,7 @@ _quarn_FrameBacking::~_quarn_FrameBacking() {
     if (_quarn_display) {
         if (input_context) XDestroyIC(input_context);
         XDestroyWindow(_quarn_display, window);
+        if (image_cursor) XFreeCursor(_quarn_display, image_cursor);
         XFreeColormap(_quarn_display, color_map);
     }
     XFree(visual_info);
@@ -147,7 +149,7 @@ FrameBase::~FrameBase() {
         const auto entry = _quarn_windows->find(_quarn_backing->window);
         if (entry != _quarn_windows->end() && entry->second == this) _quarn_windows->erase(entry);
     }
-    if (_quarn_backing) _quarn_lock_pointer(this, false);
+    if (_quarn_backing) _quarn_release_pointer(this);
     delete _quarn_backing;
     delete input_state;
 }
@@ -206,12 +208,19 @@ void FrameBase::set_class(const std::string& instance, const std::string& class_
 
 void FrameBase::set_fullscreen(bool fullscreen) { _quarn_set_fullscreen(this, fullscreen); }
 
-void FrameBase::set_cursor(Cursor cursor) {
-    _quarn_backing->cursor = _quarn_cursor(cursor);
-    _quarn_show_cursor(this);
+void FrameBase::set_cursor(Cursor cursor) { _quarn_set_cursor(this, cursor); }
+
+void FrameBase::set_cursor(int width, int height, const unsigned char* rgba, int hot_x, int hot_y) {
+    _quarn_set_cursor_image(this, width, height, rgba, hot_x, hot_y);
 }
 
 void FrameBase::set_pointer_locked(bool locked) { _quarn_lock_pointer(this, locked); }
+
+void FrameBase::set_pointer_confined(bool confined) { _quarn_confine_pointer(this, confined); }
+
+void FrameBase::set_mouse_position(int x, int y) { _quarn_move_pointer(this, x, y); }
+
+bool FrameBase::get_mouse_position(int* xy) const { return _quarn_query_pointer(this, xy); }
 
 void FrameBase::set_icon(int width, int height, const unsigned char* rgba) {
     if (!rgba || width < 1 || height < 1) {

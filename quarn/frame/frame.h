@@ -43,7 +43,20 @@ namespace Frame {
 class FrameBase;
 
 /// Pointer shapes for FrameBase::set_cursor.
-enum class Cursor { ARROW, TEXT, HAND, CROSSHAIR, RESIZE_HORIZONTAL, RESIZE_VERTICAL, MOVE, HIDDEN };
+enum class Cursor {
+    ARROW,
+    TEXT,
+    HAND,
+    CROSSHAIR,
+    RESIZE_HORIZONTAL,
+    RESIZE_VERTICAL,
+    MOVE,
+    HIDDEN,
+    RESIZE_NWSE,  ///< Diagonal resize, top-left to bottom-right.
+    RESIZE_NESW,  ///< Diagonal resize, top-right to bottom-left.
+    NOT_ALLOWED,
+    WAIT,
+};
 
 /// The X window behind a frame (or the context's hidden host window): an
 /// unmapped window with a double-buffered GLX visual (24-bit depth, 8-bit
@@ -86,7 +99,8 @@ public:
     bool fullscreen_waiting;  ///< A request waits for the manager to manage the window.
     bool fullscreen_wanted;   ///< What set_fullscreen last asked for (false at first); a waiting request asks it.
     //@}
-    ::Cursor cursor;  ///< The shape set_cursor last gave it (shared, not owned); None at first.
+    ::Cursor cursor;        ///< The cursor set_cursor last gave it (a shape's is shared); None at first.
+    ::Cursor image_cursor;  ///< The cursor made from set_cursor's image (owned), or None.
 };
 
 /// Base class of the application's windows. Override the callback_input
@@ -188,8 +202,18 @@ public:
     void set_fullscreen(bool fullscreen);
     /// The pointer's shape over the frame, from the user's cursor theme
     /// (falling back to X's core cursors); HIDDEN shows none. Each shape is
-    /// made once, on first use, and freed at Quarn::deinit().
+    /// made once, on first use, and freed at Quarn::deinit(). A value
+    /// outside the enumeration is refused with a warning.
     void set_cursor(Cursor cursor);
+    /// The pointer over the frame shows `width` x `height` RGBA pixels, row
+    /// by row, with alpha (straight, not premultiplied), its hot spot (the
+    /// point that clicks) at (`hot_x`, `hot_y`) in the image. A null pointer,
+    /// a size below 1 or a hot spot outside the image is refused with a
+    /// warning, and so is an image the server cannot make a cursor of. The
+    /// frame owns the cursor: the next set_cursor frees it, and so do the
+    /// frame's destruction and Quarn::deinit(). Costs one upload of the image
+    /// (no round trip); call it again only when the image changes.
+    void set_cursor(int width, int height, const unsigned char* rgba, int hot_x, int hot_y);
     /// Locks the pointer to the frame (true), as 3-D views and games want, or
     /// gives it back (false). While locked the pointer is hidden and held
     /// inside the frame, and EventMouseMove (and the state's mouse_relative)
@@ -206,8 +230,40 @@ public:
     /// pointer event, by handle() every tenth of a second, and by calling
     /// this again. Quarn::deinit() ends the lock. Giving it back shows the pointer where it was when locked,
     /// with no jump reported (given back while another window has the focus,
-    /// the pointer stays where the user has it). Costs a few round trips per call.
+    /// the pointer stays where the user has it). Locking and confining
+    /// (set_pointer_confined) exclude each other: the later call wins, and
+    /// giving back what the frame does not hold changes nothing. Costs a few
+    /// round trips per call.
     void set_pointer_locked(bool locked);
+    /// Confines the pointer to the frame (true), as a game with its own
+    /// cursor or a drawing program's drag wants, or lets it go (false).
+    /// Unlike the lock, the pointer stays visible with the frame's cursor
+    /// and moves as usual: EventMouseMove reports its positions, stopped at
+    /// the frame's edges, with no raw motion and no virtual position. Held,
+    /// retried and given up as the lock is: only while the frame has the
+    /// keyboard focus (taken again when the focus comes back, and after
+    /// another client's grab ends), one frame at a time (confining another
+    /// gives it up), until set_pointer_confined(false), the frame's
+    /// destruction or Quarn::deinit(). Letting go leaves the pointer where it
+    /// is. Locking and confining exclude each other: the later call wins.
+    /// Costs a few round trips per call.
+    void set_pointer_confined(bool confined);
+    /// Moves the pointer to (`x`, `y`) in the frame's pixels (a point outside
+    /// the frame is allowed: the pointer goes there). The move then arrives
+    /// as the server reports it, as EventMouseMove where the point is inside
+    /// the frame. Coordinates outside -32768 to 32767 are refused with a
+    /// warning. A confined pointer stops at the frame's edge. While the frame
+    /// holds the pointer locked (hidden), the call sets where giving the lock
+    /// back shows it instead. Costs no round trip.
+    void set_mouse_position(int x, int y);
+    /// Writes where the pointer is now, in the frame's pixels (negative or
+    /// beyond the frame's size when outside it), to xy[0] and xy[1], and
+    /// returns true. Returns false and writes nothing when the pointer is on
+    /// another screen of the display, and, with a warning, for a null
+    /// pointer. Unlike the state's mouse_position (the last move delivered)
+    /// it asks the server: one round trip. While locked, the pointer is
+    /// hidden and held inside the frame: the virtual position is the state's.
+    bool get_mouse_position(int* xy) const;
     /// Maps (`show` true) or unmaps the window. Asking for the current state
     /// only warns; a non-zero `blend_ms` warns that Linux has no fading.
     void set_show(bool show, int blend_ms);

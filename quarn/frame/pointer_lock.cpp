@@ -10,6 +10,7 @@
 #include "quarn/init.h"
 #include "quarn/input/events/helpers.h"
 #include "quarn/input/state.h"
+#include "quarn/warning.h"
 
 namespace Quarn {
 namespace Frame {
@@ -33,12 +34,18 @@ using Clock = std::chrono::steady_clock;
 // again by the pump while nothing else happens in the frame.
 constexpr std::chrono::milliseconds kRetryEvery{100};
 
-FrameBase* locked = nullptr;   // the frame that holds the pointer
+// One grab holds the pointer, so one frame at a time holds it, in one of
+// two ways: locked (hidden, its moves reported as raw motion adding up to a
+// virtual position) or confined (shown, its moves reported as they are).
+enum class Hold { LOCKED, CONFINED };
+
+FrameBase* holder = nullptr;   // the frame that holds the pointer
+Hold how = Hold::LOCKED;       // and how it holds it
 bool focused = false;          // whether its keys reach it: the grab is taken only then
 bool grabbed = false;          // whether the pointer grab is in force
 Clock::time_point next_retry;  // when the pump may try a failed grab again
 int raw_opcode = 0;            // XInput2's major opcode as the last lock found it; -1 where the server has none
-int held_at[2];                // where the pointer was in the frame when it was locked
+int held_at[2];                // where giving the lock back shows the pointer (where it was when locked)
 double unspent[2];             // the fractions of a pixel not reported yet
 AbsoluteDevice absolute[kMostAbsoluteDevices];
 int absolute_count = 0;
@@ -99,11 +106,11 @@ void move_by(double dx, double dy) {
     }
     if (!whole[0] && !whole[1]) return;
     // The virtual position may run past an int after a very long lock: it wraps.
-    const int* at = locked->input_state->mouse_position;
+    const int* at = holder->input_state->mouse_position;
     const auto add = [](int a, int b) {
         return static_cast<int>(static_cast<unsigned int>(a) + static_cast<unsigned int>(b));
     };
-    Input::Events::_quarn_issue_mousemove(locked, add(at[0], whole[0]), add(at[1], whole[1]));
+    Input::Events::_quarn_issue_mousemove(holder, add(at[0], whole[0]), add(at[1], whole[1]));
 }
 
 void raw_motion(XGenericEventCookie& cookie) {
@@ -140,9 +147,9 @@ void centre_of(const FrameBase* frame, int (&centre)[2]) {
 // centre, and the pointer goes back there (that warp's own move is skipped).
 void recentre(const XMotionEvent& motion) {
     int centre[2];
-    centre_of(locked, centre);
+    centre_of(holder, centre);
     if (motion.x == centre[0] && motion.y == centre[1]) return;
-    XWarpPointer(_quarn_display, None, window_of(locked), 0, 0, 0, 0, centre[0], centre[1]);
+    XWarpPointer(_quarn_display, None, window_of(holder), 0, 0, 0, 0, centre[0], centre[1]);
     move_by(motion.x - centre[0], motion.y - centre[1]);
 }
 
@@ -153,25 +160,26 @@ void place_at_held(FrameBase* frame) {
     std::copy(held_at, held_at + 2, state.mouse_position_last);
 }
 
-// The grab holds the pointer inside the frame and shows no cursor. It is
-// taken only while the frame has the keyboard focus, and fails while another
-// client holds a grab (a window manager's passive grab, activated by the very
-// click that gave the frame the focus): it is tried again at the frame's
-// next pointer event or crossing, and by the pump every kRetryEvery.
+// The grab holds the pointer inside the frame; a lock's shows no cursor, a
+// confinement's the frame's own (None: the window's). It is taken only while
+// the frame has the keyboard focus, and fails while another client holds a
+// grab (a window manager's passive grab, activated by the very click that
+// gave the frame the focus): it is tried again at the frame's next pointer
+// event or crossing, and by the pump every kRetryEvery.
 void grab() {
     if (grabbed || !focused) return;
-    const Window window = window_of(locked);
-    grabbed =
-        XGrabPointer(_quarn_display, window, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                     GrabModeAsync, GrabModeAsync, window, _quarn_cursor(Cursor::HIDDEN), CurrentTime) == GrabSuccess;
+    const Window window = window_of(holder);
+    const ::Cursor shown = how == Hold::LOCKED ? _quarn_cursor(Cursor::HIDDEN) : None;
+    grabbed = XGrabPointer(_quarn_display, window, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                           GrabModeAsync, GrabModeAsync, window, shown, CurrentTime) == GrabSuccess;
     next_retry = Clock::now() + kRetryEvery;
-    _quarn_show_cursor(locked);
+    _quarn_show_cursor(holder);
 }
 
 void ungrab() {
     if (grabbed) XUngrabPointer(_quarn_display, CurrentTime);
     grabbed = false;
-    _quarn_show_cursor(locked);
+    _quarn_show_cursor(holder);
 }
 
 // Whether the keyboard's events reach `frame`: the focus is on its window,
@@ -198,16 +206,21 @@ bool has_focus(const FrameBase* frame, const int (&pointer)[2]) {
     return false;
 }
 
-void lock(FrameBase* frame) {
+void take(FrameBase* frame, Hold how_now) {
     Window root = None, child = None;
     int root_x = 0, root_y = 0;
     unsigned int buttons = 0;
     XQueryPointer(_quarn_display, window_of(frame), &root, &child, &root_x, &root_y, &held_at[0], &held_at[1],
                   &buttons);
+    holder = frame;
+    how = how_now;
+    focused = has_focus(frame, held_at);
+    if (how == Hold::CONFINED) {
+        grab();
+        return;
+    }
     place_at_held(frame);  // the virtual position starts where the pointer is
     unspent[0] = unspent[1] = 0;
-    locked = frame;
-    focused = has_focus(frame, held_at);
     if (has_raw_motion()) {
         find_absolute_devices();
         select_raw_motion(true);
@@ -220,13 +233,15 @@ void lock(FrameBase* frame) {
 }
 
 void release() {
-    FrameBase* const frame = locked;
+    FrameBase* const frame = holder;
     const Window window = window_of(frame);
     const bool held = grabbed;
     ungrab();
-    if (raw_opcode > 0) select_raw_motion(false);
-    locked = nullptr;
+    holder = nullptr;
     focused = false;
+    // A confined pointer was where the user put it all along.
+    if (how == Hold::CONFINED) return;
+    if (raw_opcode > 0) select_raw_motion(false);
     // Let go while another window has the focus, the pointer is the user's
     // there and stays where it is.
     if (!held) return;
@@ -240,45 +255,90 @@ void release() {
     place_at_held(frame);
 }
 
-}  // namespace
-
-void _quarn_lock_pointer(FrameBase* frame, bool locked_now) {
-    // A frame that outlives Quarn::deinit() holds nothing: the lock ended there.
+// Takes the pointer for `frame` the way asked (`on`), or gives back what it
+// holds that way. Whoever held it another way, or another frame, gives it up
+// first: the later call wins.
+void hold(FrameBase* frame, Hold how_now, bool on) {
+    // A frame that outlives Quarn::deinit() holds nothing: the hold ended there.
     if (!_quarn_display) return;
-    if (locked_now && locked == frame) {
+    const bool holds = holder == frame && how == how_now;
+    if (on && holds) {
         grab();  // asked again while a grab is refused: try now
         return;
     }
-    if (!locked_now && locked != frame) return;
-    if (locked) release();
-    if (locked_now) lock(frame);
+    if (!on && !holds) return;
+    if (holder) release();
+    if (on) take(frame, how_now);
+}
+
+}  // namespace
+
+void _quarn_lock_pointer(FrameBase* frame, bool locked) { hold(frame, Hold::LOCKED, locked); }
+
+void _quarn_confine_pointer(FrameBase* frame, bool confined) { hold(frame, Hold::CONFINED, confined); }
+
+void _quarn_release_pointer(FrameBase* frame) {
+    if (_quarn_display && frame == holder) release();
+}
+
+void _quarn_move_pointer(FrameBase* frame, int x, int y) {
+    if (x < -32768 || x > 32767 || y < -32768 || y > 32767) {
+        _quarn_print_warning("Cannot set a mouse position outside -32768 to 32767!  Ignoring .set_mouse_position!");
+        return;
+    }
+    // The hidden pointer of a lock is not the application's to move: the
+    // moves would be lost in raw motion, or taken for the mouse's own where
+    // the pointer is put back in the centre.
+    if (frame == holder && how == Hold::LOCKED && grabbed) {
+        held_at[0] = x;
+        held_at[1] = y;
+        return;
+    }
+    XWarpPointer(_quarn_display, None, window_of(frame), 0, 0, 0, 0, x, y);
+    XFlush(_quarn_display);
+}
+
+bool _quarn_query_pointer(const FrameBase* frame, int* xy) {
+    if (!xy) {
+        _quarn_print_warning("Cannot get the mouse position into a null pointer!  Ignoring .get_mouse_position!");
+        return false;
+    }
+    Window root = None, child = None;
+    int root_x = 0, root_y = 0, x = 0, y = 0;
+    unsigned int buttons = 0;
+    if (!XQueryPointer(_quarn_display, window_of(frame), &root, &child, &root_x, &root_y, &x, &y, &buttons))
+        return false;
+    xy[0] = x;
+    xy[1] = y;
+    return true;
 }
 
 void _quarn_show_cursor(FrameBase* frame) {
-    const bool hidden = frame == locked && grabbed;
+    const bool hidden = frame == holder && how == Hold::LOCKED && grabbed;
     XDefineCursor(_quarn_display, window_of(frame),
                   hidden ? _quarn_cursor(Cursor::HIDDEN) : frame->_quarn_backing->cursor);
 }
 
 void _quarn_raw_motion(XEvent& event) {
     if (event.type != GenericEvent || event.xcookie.extension != raw_opcode || raw_opcode <= 0) return;
-    if (locked && grabbed && event.xcookie.evtype == XI_RawMotion) raw_motion(event.xcookie);
+    if (holder && how == Hold::LOCKED && grabbed && event.xcookie.evtype == XI_RawMotion) raw_motion(event.xcookie);
 }
 
 bool _quarn_pointer_lock_takes(FrameBase* frame, const XMotionEvent& motion) {
-    if (frame != locked) return false;
+    if (frame != holder) return false;
     if (!grabbed) {
         // Not held (refused, or the focus is elsewhere): the pointer is the
         // user's, and its moves are the frame's as usual.
         grab();
         return false;
     }
+    if (how == Hold::CONFINED) return false;
     if (raw_opcode < 0) recentre(motion);
     return true;
 }
 
 void _quarn_pointer_focus(FrameBase* frame, bool focused_now) {
-    if (frame != locked) return;
+    if (frame != holder) return;
     focused = focused_now;
     if (focused)
         grab();
@@ -288,7 +348,7 @@ void _quarn_pointer_focus(FrameBase* frame, bool focused_now) {
 
 void _quarn_pointer_crossing(FrameBase* frame, const XCrossingEvent& crossing) {
     // A forged crossing says nothing of the pointer.
-    if (frame != locked || crossing.send_event) return;
+    if (frame != holder || crossing.send_event) return;
     // The server ends a grab whose window stops being viewable (hidden,
     // iconified) and says nothing more than the pointer leaving the window,
     // which a confined grab otherwise allows only for a window put on top.
@@ -311,13 +371,13 @@ void _quarn_pointer_crossing(FrameBase* frame, const XCrossingEvent& crossing) {
 }
 
 void _quarn_pointer_lock_retry() {
-    if (!locked || grabbed || !focused || Clock::now() < next_retry) return;
+    if (!holder || grabbed || !focused || Clock::now() < next_retry) return;
     grab();
 }
 
 void _quarn_pointer_lock_deinit() {
-    if (locked) release();
-    locked = nullptr;
+    if (holder) release();
+    holder = nullptr;
     focused = grabbed = false;
     raw_opcode = 0;
     absolute_count = 0;
