@@ -5,6 +5,7 @@
 #include <string>
 
 #include "quarn/error.h"
+#include "quarn/error_trap.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/helpers.h"
 #include "quarn/init.h"
@@ -63,6 +64,24 @@ TEST(Lifecycle, FrameOutlivingDeinitIsDestroyedWithoutTheConnection) {
     Quarn::deinit();
     delete frame;  // the server freed its window with the connection
     EXPECT_EQ(Quarn::Frame::_quarn_windows, nullptr);
+}
+
+TEST(Lifecycle, AFrameOutlivingDeinitLeavesTheNextConnectionsWindowsAlone) {
+    quarn_test::start_library();
+    std::vector<quarn_test::Call> log;
+    auto* old = new quarn_test::RecordingFrame(log);
+    Quarn::deinit();
+    // The next connection is likely to get the old one's ids: its frame's
+    // window may have the number the old frame's had.
+    quarn_test::start_library();
+    quarn_test::RecordingFrame fresh(log);
+    delete old;
+    XWindowAttributes attributes{};
+    EXPECT_EQ(Quarn::_quarn_trap_x_errors(
+                  [&] { XGetWindowAttributes(Quarn::_quarn_display, fresh._quarn_backing->window, &attributes); }),
+              Success)
+        << "the new frame's window was destroyed";
+    Quarn::deinit();
 }
 
 TEST(Lifecycle, InitWithoutXServerWarnsOnceAndKeepsRegistries) {

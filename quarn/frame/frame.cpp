@@ -97,6 +97,7 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     fullscreen_waiting = false;
     fullscreen_wanted = false;
     cursor = None;
+    orphaned = false;
     image_cursor = None;
     window = XCreateWindow(_quarn_display, x_parent, position[0], position[1], dimensions[0], dimensions[1], 0,
                            visual_info->depth, InputOutput, visual_info->visual, CWColormap | CWEventMask,
@@ -118,8 +119,8 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
 
 _quarn_FrameBacking::~_quarn_FrameBacking() {
     // After deinit the connection is gone, and the server has freed the window
-    // and colormap with it.
-    if (_quarn_display) {
+    // and colormap with it; the ids may name another connection's by now.
+    if (_quarn_display && !orphaned) {
         if (input_context) XDestroyIC(input_context);
         XDestroyWindow(_quarn_display, window);
         if (image_cursor) XFreeCursor(_quarn_display, image_cursor);

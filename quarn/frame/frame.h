@@ -99,6 +99,10 @@ public:
     bool fullscreen_waiting;  ///< A request waits for the manager to manage the window.
     bool fullscreen_wanted;   ///< What set_fullscreen last asked for (false at first); a waiting request asks it.
     //@}
+    /// Whether the connection it was made on is closed (Quarn::deinit): the
+    /// server freed the window with it, and a later connection may hand out
+    /// the same ids, so the destructor makes no X call.
+    bool orphaned;
     ::Cursor cursor;        ///< The cursor set_cursor last gave it (a shape's is shared); None at first.
     ::Cursor image_cursor;  ///< The cursor made from set_cursor's image (owned), or None.
 };
