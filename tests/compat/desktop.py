@@ -69,6 +69,7 @@ class Desktop:
         self.real_input = not cell.synthetic_input
         self.client = self.window = self.other = None
         self.server_lost = False
+        self.xclips = 0  # xclip -i started so far, each with a log of its own
         conn.xfixes_query_version()  # XFIXES answers nothing else before it
 
     # --- the X side -------------------------------------------------------
@@ -374,8 +375,21 @@ class Desktop:
             out.write(text.encode())
         selection = self.atom("CLIPBOARD")
         owner = self.conn.get_selection_owner(selection)
-        self.processes.start(argv + ["-i", "-quiet", path], self.env, log="xclip.log")
+        self.xclips += 1
+        log = os.path.join(self.processes.work, f"xclip-{self.xclips}.log")
+        self.processes.start(argv + ["-i", "-quiet", path], self.env, log=os.path.basename(log))
         wait_until(lambda: self.conn.get_selection_owner(selection) not in (owner, X.NONE), 5, "xclip owning the clipboard")
+        return log
+
+    def answered_others(self, log):
+        """Waits until the xclip that writes `log` has answered no new request
+        for a second, and returns how many it answered. A clipboard manager
+        (mutter's) reads every new clipboard at once, and xclip sends one
+        large text at a time: pieces of two transfers at once go astray."""
+        def answered():
+            with open(log, errors="replace") as lines:
+                return lines.read().count("selection request number") - 1
+        return self.settled(answered, hold=1.0, seconds=5)[0]
 
     def clipboard(self):
         """First xclip against itself, the control; then xclip's text read by
@@ -393,13 +407,19 @@ class Desktop:
         for text, copy, name in ((SHORT_TEXT, "copy " + SHORT_TEXT, "short UTF-8"),
                                  (LARGE_TEXT, "copy-large", f"{len(LARGE_TEXT.encode())}-byte (INCR)")):
             want = text.encode()
-            self.xclip(text=text)
+            log = self.xclip(text=text)
+            if text is LARGE_TEXT:
+                others = self.answered_others(log)
+                if others:
+                    name += f" (read once xclip had answered {others} request{'s' * (others > 1)} of another client)"
+            started = time.monotonic()
             mark = self.client.run("paste")
+            took = time.monotonic() - started
             line = self.client.since(mark, "clipboard ")
             check(line, f"{name}: the client printed no clipboard line")
             count, _, got = line[-1][len("clipboard "):].partition(" ")
             check(got == text, f"{name}: get_clipboard read {count} bytes of xclip's text ({got[:40]!r}...), "
-                               f"not {len(want)}")
+                               f"not {len(want)}, returning after {took:.1f} s")
             self.client.run(copy)
             read = self.xclip("-t", "UTF8_STRING")
             check(read == want, f"{name}: xclip read {len(read)} bytes of set_clipboard's text "
