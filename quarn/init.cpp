@@ -5,6 +5,7 @@
 #include "quarn/frame/cursors.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/frame/pointer_lock.h"
+#include "quarn/input/keyboard.h"
 #include "quarn/input/text.h"
 #include "quarn/menu/helpers.h"
 #include "quarn/warning.h"
@@ -29,6 +30,7 @@ void init() {
 void deinit() {
     if (_quarn_display) {
         Input::_quarn_text_deinit();
+        Input::_quarn_keyboard_deinit();
         _quarn_clipboard_deinit();
         Frame::_quarn_pointer_lock_deinit();
     }

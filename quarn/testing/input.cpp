@@ -4,7 +4,11 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 
@@ -265,6 +269,29 @@ void Input::close(const Frame::FrameBase& frame) {
     // An empty event mask delivers the message to the window's creator.
     XSendEvent(display_, window, False, NoEventMask, &event);
     XSync(display_, False);
+}
+
+void Input::set_layout(const std::string& layout) {
+    const std::string display = DisplayString(display_);
+    const char* argv[] = {"setxkbmap", "-display", display.c_str(), "-layout", layout.c_str(), nullptr};
+    pid_t child = 0;
+    if (posix_spawnp(&child, "setxkbmap", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+        throw std::runtime_error("Quarn::Testing::Input: cannot run setxkbmap (is x11-xkb-utils installed?)");
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("Quarn::Testing::Input: setxkbmap refused the layout " + layout);
+    // The spare keycodes went with the old keymap.
+    borrowed_.clear();
+    // The server told every client before answering setxkbmap: a round trip
+    // brings this connection's notice, and its copy of the keymap follows.
+    XSync(display_, False);
+    while (XPending(display_)) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (event.type == MappingNotify) XRefreshKeyboardMapping(&event.xmapping);
+    }
 }
 
 }  // namespace Testing

@@ -91,6 +91,16 @@ public:
     /// sends for its close button.
     void close(const Frame::FrameBase& frame);
 
+    /// Switches the server's keyboard to `layout` for every client, as the
+    /// user's `setxkbmap -layout` does: "us", "de", "fr", or "us,de" for two
+    /// groups. Needs the setxkbmap command (Debian x11-xkb-utils); throws
+    /// std::runtime_error when it is missing or refuses the layout. Returns
+    /// once the server has the new keymap: this connection's copy follows at
+    /// once (key, type), the application's at its next pump. Keycodes lent
+    /// to missing key symbols are forgotten with the old keymap. The layout
+    /// stays for the server's lifetime: put "us" back for later tests.
+    void set_layout(const std::string& layout);
+
     /// The connection the input goes through, for checks of your own.
     Display* display() const { return display_; }
 

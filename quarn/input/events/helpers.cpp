@@ -14,6 +14,7 @@
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
 #include "quarn/input/events/releases.h"
+#include "quarn/input/keyboard.h"
 #include "quarn/input/state.h"
 #include "quarn/input/text.h"
 #include "quarn/menu/helpers.h"
@@ -154,6 +155,7 @@ Window keymap_window = None;
 }  // namespace
 
 void _quarn_handle(XEvent& event) {
+    if (_quarn_keyboard_event(event)) return;  // a layout change: no window, told apart by its type
     // An input method, where one is open, sees every event first.
     const _quarn_KeyRoute route = _quarn_text_route(event);
     if (route == _quarn_KeyRoute::DROP) return;
