@@ -157,6 +157,22 @@ TEST_F(Keyboard, AKeyGivenANewSymbolIsFollowedToo) {
     EXPECT_EQ(pressed, (std::vector<unsigned int>{XK_eacute}));
 }
 
+TEST_F(Keyboard, TheKitPressesKeysByTheLayoutItSwitchedTo) {
+    const auto pressed = [&](KeySym symbol) {
+        log.clear();
+        input.key(*frame, symbol);
+        Quarn::Testing::pump_until([&] { return calls_at(log, "EventKeyUp").size() == 1; });
+        const std::vector<Call> presses = calls_at(log, "EventKeyDown");
+        return presses.size() == 1 ? presses[0].key : 0u;
+    };
+    EXPECT_EQ(pressed(XK_z), static_cast<unsigned int>(XK_z));  // the kit's copy of the US keymap is read here
+    input.set_layout("de");
+    EXPECT_EQ(pressed(XK_z), static_cast<unsigned int>(XK_z));
+    EXPECT_EQ(pressed(XK_y), static_cast<unsigned int>(XK_y));
+    input.set_layout("fr");
+    EXPECT_EQ(pressed(XK_a), static_cast<unsigned int>(XK_a));
+}
+
 // Whether an event of the XKB extension waits in the library's queue.
 bool xkb_event_queued() {
     int opcode = 0, event_base = 0, error_base = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
