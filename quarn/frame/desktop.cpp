@@ -63,8 +63,8 @@ void _quarn_name_application(Window window) {
 
 namespace {
 
-// `utf8` in Latin-1, when it is valid UTF-8 and every character fits
-// (U+0000 to U+00FF, two bytes at most each).
+// `utf8` (up to its first NUL) in Latin-1, when it is valid UTF-8 and every
+// character fits (U+0000 to U+00FF, two bytes at most each).
 bool to_latin1(const char* utf8, std::string& latin1) {
     for (const char* at = utf8; *at; ++at) {
         const auto lead = static_cast<unsigned char>(*at);
@@ -80,33 +80,44 @@ bool to_latin1(const char* utf8, std::string& latin1) {
     return true;
 }
 
-struct XFreeDeleter {
-    void operator()(unsigned char* data) const { XFree(data); }
-};
+// `utf8` (up to its first NUL) as COMPOUND_TEXT: Latin-1 characters in the
+// text's initial sets, each run of others as a UTF-8 segment (ESC % G to
+// ESC % @), as Xlib writes it in a UTF-8 locale. Made here because Xlib's
+// own encoder follows the application's locale, and in "C" it silently drops
+// every character that locale cannot show.
+std::string to_compound_text(const std::string& utf8) {
+    std::string compound;
+    bool in_segment = false;
+    const std::size_t length = std::strlen(utf8.c_str());
+    for (std::size_t at = 0; at < length;) {
+        const std::size_t start = at;
+        const char32_t codepoint = _quarn_next_codepoint(utf8.c_str(), at);
+        const bool wide = codepoint > 0xFF;
+        if (wide != in_segment) compound += wide ? "\x1b%G" : "\x1b%@";
+        in_segment = wide;
+        if (wide)
+            compound.append(utf8, start, at - start);
+        else
+            compound += static_cast<char>(codepoint);
+    }
+    if (in_segment) compound += "\x1b%@";
+    return compound;
+}
 
 }  // namespace
 
 void _quarn_set_title(Window window, const std::string& title) {
     // Managers that read only WM_NAME and WM_ICON_NAME (twm) take STRING as
     // Latin-1: a title that fits is written so (ASCII as XStoreName writes
-    // it), any other as COMPOUND_TEXT, which Xlib makes in every locale, "C"
-    // included.
+    // it), any other as COMPOUND_TEXT.
     std::string latin1;
-    std::unique_ptr<unsigned char, XFreeDeleter> compound;
+    const bool fits = to_latin1(title.c_str(), latin1);
+    std::string icccm = fits ? latin1 : to_compound_text(title);
     XTextProperty text{};
-    if (!to_latin1(title.c_str(), latin1)) {
-        char* list[] = {const_cast<char*>(title.c_str())};
-        if (Xutf8TextListToTextProperty(_quarn_display, list, 1, XStdICCTextStyle, &text) >= 0)
-            compound.reset(text.value);
-        else
-            latin1 = title.c_str();  // no converter in the application's locale: the bytes as they are
-    }
-    if (!compound) {
-        text.value = reinterpret_cast<unsigned char*>(latin1.data());
-        text.encoding = XA_STRING;
-        text.format = 8;
-        text.nitems = latin1.size();
-    }
+    text.value = reinterpret_cast<unsigned char*>(icccm.data());
+    text.encoding = fits ? XA_STRING : XInternAtom(_quarn_display, "COMPOUND_TEXT", False);
+    text.format = 8;
+    text.nitems = icccm.size();
     XSetWMName(_quarn_display, window, &text);
     XSetWMIconName(_quarn_display, window, &text);
 
