@@ -400,6 +400,36 @@ TEST_F(Desktop, FullscreenOfAWindowTheManagerLeftWithdrawnIsWrittenOnTheWindow) 
     EXPECT_EQ(request(), (std::vector<long>{
                              0, static_cast<long>(XInternAtom(client->display(), "_NET_WM_STATE_FULLSCREEN", False))}));
 }
+
+// Mutter and icewm take a window that opens fullscreen to the whole screen
+// and, never having seen it windowed, have nothing right to go back to.
+TEST_F(Desktop, AFrameThatOpenedFullscreenAsksForItsOwnSizeOnTheWayBack) {
+    RecordingFrame frame(log);
+    const Window window = frame._quarn_backing->window;
+    ForgedManager manager(*client, true);
+    frame.set_size(120, 90);
+    frame.set_position(40, 30);
+    frame.set_fullscreen(true);
+    ASSERT_TRUE(holds_state(window, "_NET_WM_STATE_FULLSCREEN"));
+    frame.set_show(true, 0);
+    ASSERT_TRUE(Quarn::Testing::wait_shown(frame));
+    // The manager takes the window, fullscreen: its WM_STATE, and the whole screen.
+    const long wm_state[] = {NormalState, None};
+    const Atom type = XInternAtom(client->display(), "WM_STATE", False);
+    XChangeProperty(client->display(), window, type, type, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(wm_state), 2);
+    XMoveResizeWindow(client->display(), window, 0, 0, 1280, 1024);
+    client->sync();
+    quarn_test::settle(*client);
+
+    frame.set_fullscreen(false);
+    EXPECT_EQ(geometry(window), (std::vector<int>{40, 30, 120, 90, False}));
+    frame.set_fullscreen(true);  // from windowed now: the manager's own way back holds
+    frame.set_fullscreen(false);
+    XMoveResizeWindow(client->display(), window, 0, 0, 1280, 1024);
+    client->sync();
+    EXPECT_EQ(geometry(window), (std::vector<int>{0, 0, 1280, 1024, False})) << "asked for once only";
+}
 #else
 TEST_F(Desktop, FullscreenOnAndAtOnceOffEndsWindowedWhereItWas) {
     RecordingFrame frame(log);

@@ -384,11 +384,29 @@ void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
         send_state_request(window, fullscreen);
         if (backing.fullscreen_waiting) watch_properties(frame, false);
         backing.fullscreen_waiting = false;
+        // A manager that took the window fullscreen has no windowed size of
+        // its own to go back to (mutter gives the frame's size to its
+        // decorations, icewm keeps covering the screen): the frame asks for
+        // its own, after the request, which the manager handles first.
+        if (!fullscreen && backing.opened_fullscreen)
+            XMoveResizeWindow(_quarn_display, window, backing.windowed[0], backing.windowed[1],
+                              static_cast<unsigned int>(backing.windowed[2]),
+                              static_cast<unsigned int>(backing.windowed[3]));
+        backing.opened_fullscreen = false;
         return;
     }
     // A manager ignores requests for windows it does not manage: it reads the
     // property when it takes the window instead, and a request follows once
     // it has, in case it read it before.
+    if (fullscreen && !backing.opened_fullscreen) {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(_quarn_display, window, &attributes);
+        backing.windowed[0] = frame->position[0];
+        backing.windowed[1] = frame->position[1];
+        backing.windowed[2] = attributes.width;
+        backing.windowed[3] = attributes.height;
+    }
+    backing.opened_fullscreen = fullscreen;
     edit_state_property(window, fullscreen);
     if (frame->visible && !backing.fullscreen_waiting) {
         backing.fullscreen_waiting = true;

@@ -96,6 +96,7 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     windowed[0] = windowed[1] = windowed[2] = windowed[3] = 0;
     fullscreen_waiting = false;
     fullscreen_wanted = false;
+    opened_fullscreen = false;
     cursor = None;
     orphaned = false;
     image_cursor = None;

@@ -94,10 +94,15 @@ public:
     //@}
     /// @name Fullscreen (FrameBase::set_fullscreen)
     //@{
-    bool covering;            ///< Whether the library covers the screen with the window itself.
-    int windowed[4];          ///< Its x, y, width and height before it did.
+    bool covering;  ///< Whether the library covers the screen with the window itself.
+    /// Its x, y, width and height before it did, or before it opened
+    /// fullscreen (`opened_fullscreen`).
+    int windowed[4];
     bool fullscreen_waiting;  ///< A request waits for the manager to manage the window.
     bool fullscreen_wanted;   ///< What set_fullscreen last asked for (false at first); a waiting request asks it.
+    /// The manager took the window fullscreen and never saw it windowed: on
+    /// the way back the library asks for `windowed` itself.
+    bool opened_fullscreen;
     //@}
     /// Whether the connection it was made on is closed (Quarn::deinit): the
     /// server freed the window with it, and a later connection may hand out
@@ -201,7 +206,8 @@ public:
     /// it through the manager) and last asked for changes nothing; so a
     /// request the manager has not acted on yet is not lost: on and at once
     /// off ends windowed. Asked while the frame is hidden, or before a manager
-    /// manages it, the frame opens in the state asked for.
+    /// manages it, the frame opens in the state asked for; leaving that
+    /// fullscreen gives back the size and position the frame had asked for.
     /// A frame that reports RESIZE gets the size changes as EventFrameResize.
     void set_fullscreen(bool fullscreen);
     /// The pointer's shape over the frame, from the user's cursor theme
