@@ -12,6 +12,10 @@ const Report Report::NONE(0);
 const Report Report::WHEEL(1);
 const Report Report::RESIZE(2);
 const Report Report::TEXT(4);
+const Report Report::FOCUS(16);
+const Report Report::CROSSING(32);
+const Report Report::REFRESH(64);
+const Report Report::BUTTONS(128);
 
 const Style Style::NONE(0);
 const Style Style::NOBORDER(0x10);

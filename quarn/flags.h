@@ -102,6 +102,11 @@ public:
     static const Report WHEEL;   ///< The wheel, as EventMouseScroll (1).
     static const Report RESIZE;  ///< The window's size and state, as EventFrameResize, Minimize, Maximize (2).
     static const Report TEXT;    ///< Typed text, as EventText (4).
+
+    static const Report FOCUS;     ///< The keyboard focus coming and going, as EventFrameFocus (16).
+    static const Report CROSSING;  ///< The pointer entering and leaving, as EventMouseEnter and Leave (32).
+    static const Report REFRESH;   ///< The window to be drawn again, as EventFrameRefresh (64).
+    static const Report BUTTONS;   ///< Buttons 8 and up (back, forward), as EventMouseButtonExtraDown and Up (128).
 };
 
 /// The bits of either operand.

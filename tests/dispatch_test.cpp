@@ -71,6 +71,19 @@ const std::vector<Chain> kChains = {
      16384,
      deliver<EventFrameResize>(640, 480),
      {"EventBase", "EventFrameBase", "EventFrameResize"}},
+    {"EventText", 32768, deliver<EventText>(U'a', "a"), {"EventBase", "EventText"}},
+    {"EventFrameFocus", 65536, deliver<EventFrameFocus>(true), {"EventBase", "EventFrameBase", "EventFrameFocus"}},
+    {"EventMouseEnter", 131072, deliver<EventMouseEnter>(5, 6), {"EventBase", "EventMouseBase", "EventMouseEnter"}},
+    {"EventMouseLeave", 262144, deliver<EventMouseLeave>(-1, 6), {"EventBase", "EventMouseBase", "EventMouseLeave"}},
+    {"EventFrameRefresh", 524288, deliver<EventFrameRefresh>(), {"EventBase", "EventFrameBase", "EventFrameRefresh"}},
+    {"EventMouseButtonExtraDown",
+     1048576,
+     deliver<EventMouseButtonExtraDown>(8u),
+     {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonExtraBase", "EventMouseButtonExtraDown"}},
+    {"EventMouseButtonExtraUp",
+     2097152,
+     deliver<EventMouseButtonExtraUp>(9u),
+     {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonExtraBase", "EventMouseButtonExtraUp"}},
 };
 
 class Dispatch : public quarn_test::LibraryTest {
@@ -94,7 +107,7 @@ TEST_F(Dispatch, EveryConcreteEventWalksItsChainRootFirst) {
         EXPECT_EQ(codes_seen & chain.type, 0) << "type codes must be distinct";
         codes_seen |= chain.type;
     }
-    EXPECT_EQ(codes_seen, 0x7FFF);  // fifteen distinct powers of two, 1 to 16384
+    EXPECT_EQ(codes_seen, 0x3FFFFF);  // twenty-two distinct powers of two, 1 to 2097152
 }
 
 // Overrides only the button base level.
@@ -111,7 +124,7 @@ public:
 TEST_F(Dispatch, ButtonBaseOverloadSeesEachButtonEventOnce) {
     ButtonBaseFrame frame(log);
     for (const Chain& chain : kChains) chain.deliver(&frame);
-    EXPECT_EQ(frame.types, (std::vector<int>{4, 32, 8, 64, 16, 128}));
+    EXPECT_EQ(frame.types, (std::vector<int>{4, 32, 8, 64, 16, 128, 1048576, 2097152}));
 }
 
 TEST_F(Dispatch, SiblingsShareOnlyTheirCommonLevels) {
@@ -148,6 +161,41 @@ TEST_F(Dispatch, EventsCarryTheirPayload) {
     EventFrameResize resize(640, 480);
     EXPECT_EQ(resize.width, 640);
     EXPECT_EQ(resize.height, 480);
+
+    EXPECT_TRUE(EventFrameFocus(true).focused);
+    EXPECT_FALSE(EventFrameFocus(false).focused);
+    EventMouseEnter enter(12, 34);
+    EXPECT_EQ(enter.x, 12);
+    EXPECT_EQ(enter.y, 34);
+    EventMouseLeave leave(-3, 40);
+    EXPECT_EQ(leave.x, -3);
+    EXPECT_EQ(leave.y, 40);
+    EXPECT_EQ(EventMouseButtonExtraDown(8u).button, 8u);
+    EXPECT_EQ(EventMouseButtonExtraUp(9u).button, 9u);
+}
+
+// Records the button numbers each level of an extra button's chain sees.
+class ExtraButtonFrame : public RecordingFrame {
+public:
+    using RecordingFrame::callback_input;
+    using RecordingFrame::RecordingFrame;
+    void callback_input(const Quarn::Input::State*, const EventMouseButtonExtraBase* event) override {
+        seen.push_back(event->button);
+    }
+    std::vector<unsigned int> seen;
+};
+
+// The extra buttons' issue functions keep which buttons are held, so that
+// each delivered press gets exactly one release.
+TEST_F(Dispatch, ExtraButtonsAreHeldFromTheirPressToTheirRelease) {
+    ExtraButtonFrame frame(log);
+    Quarn::Input::Events::_quarn_issue_mouseextradown(&frame, 9);
+    EXPECT_TRUE(frame._quarn_backing->extra_buttons[9]);
+    Quarn::Input::Events::_quarn_issue_mouseextraup(&frame, 9);
+    EXPECT_FALSE(frame._quarn_backing->extra_buttons[9]);
+    EXPECT_EQ(frame.seen, (std::vector<unsigned int>{9, 9}));
+    EXPECT_EQ(quarn_test::calls_at(log, "EventMouseButtonExtraDown").size(), 1u);
+    EXPECT_EQ(quarn_test::calls_at(log, "EventMouseButtonExtraUp").size(), 1u);
 }
 
 // The issue functions without an X source on Linux, called directly.

@@ -25,6 +25,10 @@ TEST(Flags, NamedConstantsHoldTheirBits) {
     EXPECT_TRUE(Report::WHEEL == Report(1));
     EXPECT_TRUE(Report::RESIZE == Report(2));
     EXPECT_TRUE(Report::TEXT == Report(4));
+    EXPECT_TRUE(Report::FOCUS == Report(16));
+    EXPECT_TRUE(Report::CROSSING == Report(32));
+    EXPECT_TRUE(Report::REFRESH == Report(64));
+    EXPECT_TRUE(Report::BUTTONS == Report(128));
 }
 
 TEST(Flags, OrAndAndCombineBits) {

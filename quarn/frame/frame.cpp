@@ -92,6 +92,9 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     iconic = false;
     maximized = false;
     input_context = nullptr;
+    focused = _quarn_Told::NOTHING;
+    focus_by_pointer = false;
+    pointer_inside = _quarn_Told::NOTHING;
     covering = false;
     windowed[0] = windowed[1] = windowed[2] = windowed[3] = 0;
     fullscreen_waiting = false;
@@ -288,6 +291,13 @@ void FrameBase::callback_input(const Input::State*, const Input::Events::EventFr
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameMaximize*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameResize*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventText*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameFocus*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseEnter*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseLeave*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameRefresh*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraBase*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraDown*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraUp*) {}
 
 }  // namespace Frame
 }  // namespace Quarn

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <bitset>
 #include <string>
 
 #include "quarn/flags.h"
@@ -35,6 +36,13 @@ class EventFrameMinimize;
 class EventFrameMaximize;
 class EventFrameResize;
 class EventText;
+class EventFrameFocus;
+class EventMouseEnter;
+class EventMouseLeave;
+class EventFrameRefresh;
+class EventMouseButtonExtraBase;
+class EventMouseButtonExtraDown;
+class EventMouseButtonExtraUp;
 }  // namespace Events
 }  // namespace Input
 
@@ -57,6 +65,10 @@ enum class Cursor {
     NOT_ALLOWED,
     WAIT,
 };
+
+/// What a report last told the application of something that is either so
+/// or not: nothing yet, no, or yes.
+enum class _quarn_Told : unsigned char { NOTHING, NO, YES };
 
 /// The X window behind a frame (or the context's hidden host window): an
 /// unmapped window with a double-buffered GLX visual (24-bit depth, 8-bit
@@ -91,6 +103,13 @@ public:
     bool iconic;           ///< Whether WM_STATE last said IconicState (RESIZE).
     bool maximized;        ///< Whether _NET_WM_STATE last held both maximized states (RESIZE).
     XIC input_context;     ///< The window's input context (TEXT), or null (owned).
+    //@}
+    /// @name What the reports FOCUS, CROSSING and BUTTONS keep
+    //@{
+    _quarn_Told focused;             ///< What FOCUS last told of the keyboard's focus.
+    bool focus_by_pointer;           ///< The focus is the frame's only while the pointer is in it.
+    _quarn_Told pointer_inside;      ///< What CROSSING last told of the pointer.
+    std::bitset<256> extra_buttons;  ///< X buttons 8 and up whose press was delivered, not yet released.
     //@}
     /// @name Fullscreen (FrameBase::set_fullscreen)
     //@{
@@ -162,6 +181,18 @@ public:
     /// One typed character (EventBase, then this). Only frames that report
     /// Flags::Report::TEXT get it; does nothing unless overridden.
     virtual void callback_input(const Input::State* state, const Input::Events::EventText* event);
+    /// @name Callbacks of the reports FOCUS, CROSSING, REFRESH and BUTTONS
+    /// Each does nothing unless overridden, and only frames that report the
+    /// matching bit get their events (set_report).
+    //@{
+    virtual void callback_input(const Input::State* state, const Input::Events::EventFrameFocus* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseEnter* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseLeave* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventFrameRefresh* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonExtraBase* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonExtraDown* event);
+    virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonExtraUp* event);
+    //@}
 
     /// Stores and applies a new size. Widths and heights outside 1 to 65535
     /// are refused with a warning and change nothing.
@@ -291,6 +322,24 @@ public:
     ///   per change of its WM_STATE or _NET_WM_STATE.
     /// - TEXT: EventText for each character typed, through the X input method
     ///   (dead keys, Compose, IBus or fcitx) where there is one.
+    /// - FOCUS: EventFrameFocus when the keyboard focus comes to the frame (or
+    ///   a window inside it) or leaves it, once per change, after the
+    ///   releases of the keys it held; nothing for another client's keyboard
+    ///   grab (a manager's Alt+Tab). Where the keys follow the pointer (no
+    ///   window manager: the focus is PointerRoot) the pointer brings the
+    ///   focus and takes it away. Turning it on asks the server once where
+    ///   the focus is (one round trip).
+    /// - CROSSING: EventMouseEnter and EventMouseLeave, with the pointer's
+    ///   position, when the pointer comes over the frame's window or leaves it
+    ///   (another window put over it, the window hidden); windows inside the
+    ///   frame count as the frame, and another client's grab that takes the
+    ///   pointer where it stands (a manager's click) tells nothing.
+    /// - REFRESH: EventFrameRefresh once per series of exposures: after the
+    ///   window is shown, uncovered or resized.
+    /// - BUTTONS: X buttons 8 and up (8 back, 9 forward) as
+    ///   EventMouseButtonExtraDown and EventMouseButtonExtraUp; each press
+    ///   delivered gets one release, also when the window is hidden meanwhile.
+    /// The last four cost nothing per event: every frame selects their events.
     void set_report(const Flags::Report& report);
 
     /// Calls callback_draw(), swaps the window's buffers and waits with

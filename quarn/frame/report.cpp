@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "quarn/frame/frame.h"
+#include "quarn/frame/helpers.h"
 #include "quarn/helpers.h"
 #include "quarn/init.h"
 #include "quarn/input/events/helpers.h"
@@ -50,6 +51,12 @@ bool read_maximized(Window window) {
     return vertical && horizontal;
 }
 
+// Whether `frame` is still the frame of `window`: a callback may destroy it.
+bool registered(const FrameBase* frame, Window window) {
+    const auto entry = _quarn_windows->find(window);
+    return entry != _quarn_windows->end() && entry->second == frame;
+}
+
 }  // namespace
 
 bool _quarn_reports(const FrameBase* frame, const Flags::Report& report) {
@@ -63,8 +70,21 @@ void _quarn_set_report(FrameBase* frame, const Flags::Report& report) {
     const bool resize_was = backing.report & Flags::Report::RESIZE;
     const bool text_on = report & Flags::Report::TEXT;
     const bool text_was = backing.report & Flags::Report::TEXT;
+    const bool focus_on = (report & Flags::Report::FOCUS) && !(backing.report & Flags::Report::FOCUS);
+    const bool crossing_on = (report & Flags::Report::CROSSING) && !(backing.report & Flags::Report::CROSSING);
     backing.report = report;
 
+    if (focus_on) {
+        // Asked once, so that the first event tells a change.
+        Window focus = None;
+        int revert = 0;
+        XGetInputFocus(_quarn_display, &focus, &revert);
+        backing.focused = focus == window ? _quarn_Told::YES : _quarn_Told::NO;
+        backing.focus_by_pointer = false;
+    }
+    // Where the pointer is takes more than a question (what covers the
+    // window): the first crossing tells it.
+    if (crossing_on) backing.pointer_inside = _quarn_Told::NOTHING;
     if (text_on != text_was) Input::_quarn_text_enable(frame, text_on);
     if (resize_on == resize_was) return;
     // Only this report's bits change, and none the frame selects anyway.
@@ -79,6 +99,65 @@ void _quarn_set_report(FrameBase* frame, const Flags::Report& report) {
     backing.reported_size[1] = attributes.height;
     backing.iconic = read_iconic(window);
     backing.maximized = read_maximized(window);
+}
+
+void _quarn_report_focus(FrameBase* frame, const XFocusChangeEvent& change) {
+    // A grab leaves the focus where it is (the frame's keys, releases
+    // included, still reach it afterwards); a forged event says nothing.
+    if (change.send_event || change.mode == NotifyGrab || change.mode == NotifyUngrab) return;
+    // The frame or a window inside it has the focus either way.
+    if (change.detail == NotifyInferior) return;
+    _quarn_FrameBacking& backing = *frame->_quarn_backing;
+    const bool focused = change.type == FocusIn;
+    // A FocusIn with NotifyPointer: the focus went to PointerRoot while the
+    // pointer was in the window; the keys follow the pointer from now on.
+    backing.focus_by_pointer = focused && change.detail == NotifyPointer;
+    const _quarn_Told told = focused ? _quarn_Told::YES : _quarn_Told::NO;
+    if (backing.focused == told) return;
+    backing.focused = told;
+    Input::Events::_quarn_issue_focus(frame, focused);
+}
+
+void _quarn_report_crossing(FrameBase* frame, const XCrossingEvent& crossing) {
+    // A forged crossing says nothing of the pointer; one to or from a window
+    // inside the frame leaves the pointer over the frame.
+    if (crossing.send_event || crossing.detail == NotifyInferior) return;
+    // A grab (a manager's click or drag) takes the pointer where it is: X
+    // reports a crossing to the grab's window though the pointer stayed, and
+    // where the pointer is when the grab ends (NotifyUngrab), which the
+    // report follows, as every other crossing: the end of a drag out of the
+    // window (after its NotifyNormal leave) included.
+    if (crossing.mode == NotifyGrab) return;
+    const bool enter = crossing.type == EnterNotify;
+    const _quarn_Told told = enter ? _quarn_Told::YES : _quarn_Told::NO;
+    const Window window = frame->_quarn_backing->window;
+
+    _quarn_FrameBacking* backing = frame->_quarn_backing;
+    if ((backing->report & Flags::Report::CROSSING) && backing->pointer_inside != told) {
+        backing->pointer_inside = told;
+        if (enter)
+            Input::Events::_quarn_issue_mouseenter(frame, crossing.x, crossing.y);
+        else
+            Input::Events::_quarn_issue_mouseleave(frame, crossing.x, crossing.y);
+        // Its callbacks may have destroyed the frame.
+        if (!registered(frame, window)) return;
+    }
+
+    // `focus`: the window is the focus window or inside it, or the focus is
+    // PointerRoot. Unless the frame has the focus itself, the keys then go
+    // wherever the pointer is, and come and go with it.
+    if (!(backing->report & Flags::Report::FOCUS) || !crossing.focus) return;
+    const bool gains = enter && backing->focused != _quarn_Told::YES;
+    const bool loses = !enter && backing->focus_by_pointer && backing->focused != _quarn_Told::NO;
+    if (!gains && !loses) return;
+    backing->focused = told;
+    backing->focus_by_pointer = enter;
+    Input::Events::_quarn_issue_focus(frame, enter);
+}
+
+void _quarn_report_expose(FrameBase* frame, const XExposeEvent& expose) {
+    // `count` says how many more of the series follow: one refresh at the last.
+    if (expose.count == 0) Input::Events::_quarn_issue_refresh(frame);
 }
 
 void _quarn_report_configure(FrameBase* frame, const XConfigureEvent& configure) {

@@ -18,6 +18,23 @@ void _quarn_set_report(FrameBase* frame, const Flags::Report& report);
 /// Whether `frame` reports the bits of `report`.
 bool _quarn_reports(const FrameBase* frame, const Flags::Report& report);
 
+/// A FocusIn of a frame that reports FOCUS, or a FocusOut whose focus really
+/// went elsewhere (not to come straight back): EventFrameFocus when that
+/// changes what the frame was last told. A grab, a focus moving between the
+/// frame and a window inside it, and a forged event tell nothing.
+void _quarn_report_focus(FrameBase* frame, const XFocusChangeEvent& change);
+
+/// An EnterNotify or LeaveNotify of a frame that reports CROSSING or FOCUS.
+/// CROSSING: EventMouseEnter and EventMouseLeave when that changes what the
+/// frame was last told; a grab taking the pointer where it is tells nothing,
+/// the pointer moving between the frame and a window inside it neither. FOCUS: where the keys follow the pointer (the
+/// focus is PointerRoot or an ancestor's), the pointer brings the focus in and takes it away.
+void _quarn_report_crossing(FrameBase* frame, const XCrossingEvent& crossing);
+
+/// An Expose of a frame that reports REFRESH: EventFrameRefresh at the last
+/// of a series (count 0).
+void _quarn_report_expose(FrameBase* frame, const XExposeEvent& expose);
+
 /// A ConfigureNotify of a frame that reports RESIZE: a size that differs from
 /// the last one the server reported is delivered as EventFrameResize; a move
 /// delivers nothing.

@@ -35,8 +35,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Quarn::init();
     frames[0] = new CheckedFrame();
     frames[1] = new CheckedFrame();
-    // The second frame takes every report: the wheel, size and state, text.
-    frames[1]->set_report(Quarn::Flags::Report::WHEEL | Quarn::Flags::Report::RESIZE | Quarn::Flags::Report::TEXT);
+    // The second frame takes every report: the wheel, size and state, text,
+    // focus, crossings, refreshes and the buttons beyond the wheel.
+    using Quarn::Flags::Report;
+    frames[1]->set_report(Report::WHEEL | Report::RESIZE | Report::TEXT | Report::FOCUS | Report::CROSSING |
+                          Report::REFRESH | Report::BUTTONS);
     Display* display = Quarn::_quarn_display;
     foreign = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
     return 0;

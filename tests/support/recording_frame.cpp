@@ -38,6 +38,16 @@ void RecordingFrame::record(const char* level, const Quarn::Input::State* state,
         call.text = text->utf8;
         call.codepoint = text->codepoint;
     }
+    if (const auto* focus = dynamic_cast<const EventFrameFocus*>(event)) call.focused = focus->focused;
+    if (const auto* enter = dynamic_cast<const EventMouseEnter*>(event)) {
+        call.at[0] = enter->x;
+        call.at[1] = enter->y;
+    }
+    if (const auto* leave = dynamic_cast<const EventMouseLeave*>(event)) {
+        call.at[0] = leave->x;
+        call.at[1] = leave->y;
+    }
+    if (const auto* extra = dynamic_cast<const EventMouseButtonExtraBase*>(event)) call.button = extra->button;
     call.dimensions[0] = dimensions[0];
     call.dimensions[1] = dimensions[1];
     std::copy(state->mouse_buttons, state->mouse_buttons + 3, call.buttons);

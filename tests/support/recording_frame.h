@@ -29,6 +29,11 @@ struct Call {
     int dimensions[2];   // the frame's dimensions at the call
     std::string text;    // text events only: the character in UTF-8
     char32_t codepoint;  // text events only
+
+    // The reports FOCUS, CROSSING and BUTTONS.
+    bool focused;         // focus events only
+    int at[2];            // enter and leave events only: x, y
+    unsigned int button;  // extra button events only: X's number
 };
 
 // A frame that records every input callback into `log`, which lives outside
@@ -70,6 +75,13 @@ public:
     QUARN_TEST_RECORD(EventFrameMaximize)
     QUARN_TEST_RECORD(EventFrameResize)
     QUARN_TEST_RECORD(EventText)
+    QUARN_TEST_RECORD(EventFrameFocus)
+    QUARN_TEST_RECORD(EventMouseEnter)
+    QUARN_TEST_RECORD(EventMouseLeave)
+    QUARN_TEST_RECORD(EventFrameRefresh)
+    QUARN_TEST_RECORD(EventMouseButtonExtraBase)
+    QUARN_TEST_RECORD(EventMouseButtonExtraDown)
+    QUARN_TEST_RECORD(EventMouseButtonExtraUp)
 #undef QUARN_TEST_RECORD
 
 private:

@@ -22,7 +22,7 @@ public:
     /// Delivers the event through its whole class chain onto `frame`.
     virtual void _quarn_handle(Frame::FrameBase* frame) { _quarn_issue(frame, this); }
 
-    const int type;  ///< The concrete class's code: a power of two from 1 to 32768.
+    const int type;  ///< The concrete class's code: a power of two from 1 to 2097152.
 
 protected:
     /// Calls the frame's callback_input overload for `type_event` with the
@@ -80,8 +80,9 @@ public:
     }
 };
 
-/// Any press or release of the left, middle or right button. The pointer
-/// position is in the frame's input state.
+/// Any press or release of a button: the left, middle or right one, or one
+/// beyond the wheel (EventMouseButtonExtraBase). The pointer position is in
+/// the frame's input state.
 class EventMouseButtonBase : public EventMouseBase {
 public:
     /// Passes the concrete class's type code up.
@@ -222,7 +223,8 @@ public:
     const int y_rel;  ///< Movement since the previous move on this frame.
 };
 
-/// Any event about the frame's window itself (close, minimize, maximize, resize).
+/// Any event about the frame's window itself (close, minimize, maximize,
+/// resize, focus, refresh).
 class EventFrameBase : public EventBase {
 public:
     /// Passes the concrete class's type code up.
@@ -317,6 +319,103 @@ public:
 
     const char32_t codepoint;  ///< One Unicode scalar value.
     char utf8[5];              ///< The same character in UTF-8, NUL-terminated.
+};
+
+/// The keyboard focus came to the frame (`focused` true) or left it (type
+/// 65536); only real changes, never twice the same in a row. Delivered to
+/// frames that report Flags::Report::FOCUS.
+class EventFrameFocus : public EventFrameBase {
+public:
+    /// Builds the event with its own type code.
+    explicit EventFrameFocus(bool focused) : EventFrameBase(65536), focused(focused) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventFrameBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    const bool focused;  ///< Whether the keys now come to this frame.
+};
+
+/// The pointer entered the frame's window at (`x`, `y`), window pixels (type
+/// 131072). Delivered to frames that report Flags::Report::CROSSING.
+class EventMouseEnter : public EventMouseBase {
+public:
+    /// Builds the event with its own type code.
+    EventMouseEnter(int x, int y) : EventMouseBase(131072), x(x), y(y) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    const int x;  ///< Where the pointer came in, window pixels.
+    const int y;  ///< Where the pointer came in, window pixels.
+};
+
+/// The pointer left the frame's window at (`x`, `y`), window pixels, which
+/// may lie outside it (type 262144). Delivered to frames that report
+/// Flags::Report::CROSSING.
+class EventMouseLeave : public EventMouseBase {
+public:
+    /// Builds the event with its own type code.
+    EventMouseLeave(int x, int y) : EventMouseBase(262144), x(x), y(y) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    const int x;  ///< Where the pointer went, window pixels (outside, unless the window was covered or hidden).
+    const int y;  ///< Where the pointer went, window pixels.
+};
+
+/// Part of the window must be drawn again: it was shown, uncovered or resized
+/// (type 524288). One per series of exposures. Delivered to frames that
+/// report Flags::Report::REFRESH.
+class EventFrameRefresh : public EventFrameBase {
+public:
+    /// Builds the event with its own type code.
+    EventFrameRefresh() : EventFrameBase(524288) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventFrameBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// Press or release of a button beyond the wheel: `button` is X's number, 8
+/// back and 9 forward on most mice. Delivered to frames that report
+/// Flags::Report::BUTTONS.
+class EventMouseButtonExtraBase : public EventMouseButtonBase {
+public:
+    /// Passes the concrete class's type code up.
+    EventMouseButtonExtraBase(unsigned int button, int type) : EventMouseButtonBase(type), button(button) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    const unsigned int button;  ///< X's button number, 8 and up.
+};
+
+/// A button beyond the wheel pressed (type 1048576).
+class EventMouseButtonExtraDown : public EventMouseButtonExtraBase {
+public:
+    /// Builds the event with its own type code.
+    explicit EventMouseButtonExtraDown(unsigned int button) : EventMouseButtonExtraBase(button, 1048576) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonExtraBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
+/// A button beyond the wheel released (type 2097152); exactly once for each
+/// press delivered, also when the report was turned off meanwhile.
+class EventMouseButtonExtraUp : public EventMouseButtonExtraBase {
+public:
+    /// Builds the event with its own type code.
+    explicit EventMouseButtonExtraUp(unsigned int button) : EventMouseButtonExtraBase(button, 2097152) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventMouseButtonExtraBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
 };
 
 }  // namespace Events

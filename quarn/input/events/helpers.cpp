@@ -71,6 +71,9 @@ Frame::FrameBase* lookup(Window window) {
 
 int key_symbol(XEvent& event) { return static_cast<int>(XLookupKeysym(&event.xkey, 0)); }
 
+// The buttons beyond the wheel; X numbers buttons in one byte.
+bool extra_button(unsigned int button) { return button >= 8 && button <= 255; }
+
 void issue_button_press(Frame::FrameBase* frame, unsigned int button) {
     switch (button) {
         case Button1: _quarn_issue_mouseldown(frame); break;
@@ -80,9 +83,12 @@ void issue_button_press(Frame::FrameBase* frame, unsigned int button) {
     }
     // X reports each notch of the wheel as a press of 4 to 7 (and a release,
     // which says nothing more): only frames that report WHEEL get them.
-    if (button < 4 || button > 7 || !Frame::_quarn_reports(frame, Flags::Report::WHEEL)) return;
-    static const int kNotches[4][2] = {{0, 1}, {0, -1}, {-1, 0}, {1, 0}};  // up, down, left, right
-    _quarn_issue_mousescroll(frame, kNotches[button - 4][0], kNotches[button - 4][1]);
+    if (button >= 4 && button <= 7 && Frame::_quarn_reports(frame, Flags::Report::WHEEL)) {
+        static const int kNotches[4][2] = {{0, 1}, {0, -1}, {-1, 0}, {1, 0}};  // up, down, left, right
+        _quarn_issue_mousescroll(frame, kNotches[button - 4][0], kNotches[button - 4][1]);
+    }
+    if (extra_button(button) && Frame::_quarn_reports(frame, Flags::Report::BUTTONS))
+        _quarn_issue_mouseextradown(frame, button);
 }
 
 void issue_button_release(Frame::FrameBase* frame, unsigned int button) {
@@ -92,6 +98,9 @@ void issue_button_release(Frame::FrameBase* frame, unsigned int button) {
         case Button3: _quarn_issue_mouserup(frame); break;
         default: break;
     }
+    // Whatever the report says now: the release of each press delivered, and
+    // only of those.
+    if (extra_button(button) && frame->_quarn_backing->extra_buttons[button]) _quarn_issue_mouseextraup(frame, button);
 }
 
 // X coordinates are 16-bit, so real moves never overflow; wrapping keeps an
@@ -121,9 +130,11 @@ bool focus_leaves(const XFocusChangeEvent& out) {
 // window stopped being viewable (hidden, iconified). X reports that as an
 // ordinary LeaveNotify, like a drag out of the window, so the window is asked:
 // one round trip, only when a held button's window is left.
-bool grab_lost(const XCrossingEvent& crossing, const bool (&held)[3]) {
+bool grab_lost(const XCrossingEvent& crossing, const Frame::FrameBase& frame) {
     if (crossing.mode == NotifyUngrab) return true;
-    if (crossing.type != LeaveNotify || !(held[0] || held[1] || held[2])) return false;
+    if (crossing.type != LeaveNotify) return false;
+    const bool* const held = frame.input_state->mouse_buttons;
+    if (!(held[0] || held[1] || held[2]) && frame._quarn_backing->extra_buttons.none()) return false;
     XWindowAttributes attributes;
     return XGetWindowAttributes(_quarn_display, crossing.window, &attributes) && attributes.map_state != IsViewable;
 }
@@ -142,8 +153,7 @@ bool release_lost_buttons(Frame::FrameBase* frame, const XEvent& event) {
         case MotionNotify: return _quarn_issue_lost_buttons(frame, event.xmotion.state, false);
         case EnterNotify:
         case LeaveNotify:
-            return _quarn_issue_lost_buttons(frame, event.xcrossing.state,
-                                             grab_lost(event.xcrossing, frame->input_state->mouse_buttons));
+            return _quarn_issue_lost_buttons(frame, event.xcrossing.state, grab_lost(event.xcrossing, *frame));
         default: return false;
     }
 }
@@ -229,17 +239,28 @@ void _quarn_handle(XEvent& event) {
             // The made-up releases' callbacks may destroy the frame.
             if (_quarn_issue_keys_left(frame, event.xcrossing) && !lookup(event.xany.window)) return;
             [[fallthrough]];
-        case EnterNotify: Frame::_quarn_pointer_crossing(frame, event.xcrossing); break;
+        case EnterNotify:
+            Frame::_quarn_pointer_crossing(frame, event.xcrossing);
+            if (Frame::_quarn_reports(frame, Flags::Report::CROSSING | Flags::Report::FOCUS))
+                Frame::_quarn_report_crossing(frame, event.xcrossing);
+            break;
         case FocusIn:
             _quarn_text_focus(frame, true);
             Frame::_quarn_pointer_focus(frame, true);
+            if (Frame::_quarn_reports(frame, Flags::Report::FOCUS)) Frame::_quarn_report_focus(frame, event.xfocus);
             break;
         case FocusOut:
             _quarn_text_focus(frame, false);
             if (focus_leaves(event.xfocus)) {
                 Frame::_quarn_pointer_focus(frame, false);
+                // The keys are up before the frame hears that the focus went.
                 _quarn_issue_focusout(frame);
+                if (lookup(event.xany.window) && Frame::_quarn_reports(frame, Flags::Report::FOCUS))
+                    Frame::_quarn_report_focus(frame, event.xfocus);
             }
+            break;
+        case Expose:
+            if (Frame::_quarn_reports(frame, Flags::Report::REFRESH)) Frame::_quarn_report_expose(frame, event.xexpose);
             break;
         case PropertyNotify:
             Frame::_quarn_fullscreen_property(frame, event.xproperty);
@@ -310,6 +331,38 @@ void _quarn_issue_mousescroll(Frame::FrameBase* frame, int dx, int dy) {
     event._quarn_handle(frame);
     state.mouse_wheel_relative[0] = 0;
     state.mouse_wheel_relative[1] = 0;
+}
+
+void _quarn_issue_focus(Frame::FrameBase* frame, bool focused) {
+    EventFrameFocus event(focused);
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_mouseenter(Frame::FrameBase* frame, int x, int y) {
+    EventMouseEnter event(x, y);
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_mouseleave(Frame::FrameBase* frame, int x, int y) {
+    EventMouseLeave event(x, y);
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_refresh(Frame::FrameBase* frame) {
+    EventFrameRefresh event;
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_mouseextradown(Frame::FrameBase* frame, unsigned int button) {
+    frame->_quarn_backing->extra_buttons[button] = true;
+    EventMouseButtonExtraDown event(button);
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_mouseextraup(Frame::FrameBase* frame, unsigned int button) {
+    frame->_quarn_backing->extra_buttons[button] = false;
+    EventMouseButtonExtraUp event(button);
+    event._quarn_handle(frame);
 }
 
 void _quarn_issue_mouseldown(Frame::FrameBase* frame) { issue_button<EventMouseButtonLeftDown>(frame, 0, true); }

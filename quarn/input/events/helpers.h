@@ -37,8 +37,8 @@ bool wait(int timeout_ms);
 void _quarn_handle(XEvent& event);
 
 // The issue functions: each updates `frame`'s input state, then builds its
-// event on the stack and dispatches it. The X pump calls the key, button, move
-// and close ones; scroll, resize and menu clicks have no X source on Linux.
+// event on the stack and dispatches it. The X pump and the reports call them
+// all but the menu click, which has no X source on Linux.
 void _quarn_issue_keydown(Frame::FrameBase* frame, int code);
 void _quarn_issue_keyup(Frame::FrameBase* frame, int code);
 void _quarn_issue_close(Frame::FrameBase* frame);
@@ -52,6 +52,14 @@ void _quarn_issue_mouserdown(Frame::FrameBase* frame);
 void _quarn_issue_mouselup(Frame::FrameBase* frame);
 void _quarn_issue_mousemup(Frame::FrameBase* frame);
 void _quarn_issue_mouserup(Frame::FrameBase* frame);
+void _quarn_issue_focus(Frame::FrameBase* frame, bool focused);
+void _quarn_issue_mouseenter(Frame::FrameBase* frame, int x, int y);
+void _quarn_issue_mouseleave(Frame::FrameBase* frame, int x, int y);
+void _quarn_issue_refresh(Frame::FrameBase* frame);
+// Marks `button` (8 to 255) held, then delivers its press.
+void _quarn_issue_mouseextradown(Frame::FrameBase* frame, unsigned int button);
+// Marks `button` released, then delivers its release.
+void _quarn_issue_mouseextraup(Frame::FrameBase* frame, unsigned int button);
 
 }  // namespace Events
 }  // namespace Input

@@ -1,6 +1,7 @@
 #include "quarn/input/events/releases.h"
 
 #include <algorithm>
+#include <bitset>
 #include <vector>
 
 #include "quarn/frame/frame.h"
@@ -19,8 +20,8 @@ namespace {
 // window, not the frame, is kept: a callback may destroy the frame meanwhile.
 struct Release {
     Window window;
-    int key;     // for keys
-    int button;  // 0 left, 1 middle, 2 right; -1 for keys
+    int key;              // for keys
+    unsigned int button;  // X's number (1 left, 2 middle, 3 right, 8 and up); 0 for keys
 };
 
 // Delivered in order from `next_owed`; emptied (its capacity kept, so that
@@ -39,22 +40,27 @@ const unsigned int kButtonMasks[3] = {Button1Mask, Button2Mask, Button3Mask};
 void deliver(Frame::FrameBase* frame, const Release& release) {
     switch (release.button) {
         case 0: {
+            EventKeyUp event(static_cast<unsigned int>(release.key));
+            event._quarn_handle(frame);
+            break;
+        }
+        case Button1: {
             EventMouseButtonLeftUp event;
             event._quarn_handle(frame);
             break;
         }
-        case 1: {
+        case Button2: {
             EventMouseButtonMiddleUp event;
             event._quarn_handle(frame);
             break;
         }
-        case 2: {
+        case Button3: {
             EventMouseButtonRightUp event;
             event._quarn_handle(frame);
             break;
         }
         default: {
-            EventKeyUp event(static_cast<unsigned int>(release.key));
+            EventMouseButtonExtraUp event(release.button);
             event._quarn_handle(frame);
             break;
         }
@@ -80,7 +86,7 @@ bool any_key_down(const char (&down)[32], int symbol) {
 bool _quarn_key_is_new(Window window, int symbol, bool press) {
     if (released_early.empty()) return true;
     const auto entry = std::find_if(released_early.begin(), released_early.end(), [&](const Release& release) {
-        return release.window == window && release.button < 0 && release.key == symbol;
+        return release.window == window && release.button == 0 && release.key == symbol;
     });
     if (entry == released_early.end()) return true;
     released_early.erase(entry);
@@ -88,10 +94,11 @@ bool _quarn_key_is_new(Window window, int symbol, bool press) {
 }
 
 bool _quarn_button_is_new(Window window, unsigned int button, bool press) {
+    // The buttons beyond the wheel need no entry: their release is delivered
+    // only while the frame holds them.
     if (released_early.empty() || button < Button1 || button > Button3) return true;
-    const int index = static_cast<int>(button - Button1);
     const auto entry = std::find_if(released_early.begin(), released_early.end(), [&](const Release& release) {
-        return release.window == window && release.button == index;
+        return release.window == window && release.button == button;
     });
     if (entry == released_early.end()) return true;
     released_early.erase(entry);
@@ -120,7 +127,7 @@ void _quarn_issue_focusout(Frame::FrameBase* frame) {
     for (auto& [code, held] : frame->input_state->_quarn_keys) {
         if (!held) continue;
         held = false;
-        owed.push_back({frame->_quarn_backing->window, code, -1});
+        owed.push_back({frame->_quarn_backing->window, code, 0});
         released_early.push_back(owed.back());
     }
     _quarn_issue_owed_releases();
@@ -142,27 +149,39 @@ void _quarn_issue_keymap(Frame::FrameBase* frame, const char (&down)[32]) {
     const Window window = frame->_quarn_backing->window;
     released_early.erase(std::remove_if(released_early.begin(), released_early.end(),
                                         [&](const Release& release) {
-                                            return release.window == window && release.button < 0 &&
+                                            return release.window == window && release.button == 0 &&
                                                    !any_key_down(down, release.key);
                                         }),
                          released_early.end());
     for (auto& [code, held] : frame->input_state->_quarn_keys) {
         if (!held || any_key_down(down, code)) continue;
         held = false;
-        owed.push_back({frame->_quarn_backing->window, code, -1});
+        owed.push_back({frame->_quarn_backing->window, code, 0});
     }
     _quarn_issue_owed_releases();
 }
 
 bool _quarn_issue_lost_buttons(Frame::FrameBase* frame, unsigned int buttons_mask, bool ungrabbed) {
     bool* const held = frame->input_state->mouse_buttons;
+    const Window window = frame->_quarn_backing->window;
     // Cheap on every event: nothing to do unless a held button is up.
     bool lost = false;
     for (int button = 0; button < 3; ++button) {
         if (!held[button] || (!ungrabbed && (buttons_mask & kButtonMasks[button]))) continue;
         held[button] = false;
-        owed.push_back({frame->_quarn_backing->window, 0, button});
+        owed.push_back({window, 0, static_cast<unsigned int>(Button1 + button)});
         if (ungrabbed) released_early.push_back(owed.back());
+        lost = true;
+    }
+    // An event's state shows buttons 1 to 5 only: the buttons beyond the
+    // wheel are known lost only when the grab is.
+    std::bitset<256>& extra = frame->_quarn_backing->extra_buttons;
+    if (ungrabbed && extra.any()) {
+        for (unsigned int button = 8; button < extra.size(); ++button) {
+            if (!extra[button]) continue;
+            extra[button] = false;
+            owed.push_back({window, 0, button});
+        }
         lost = true;
     }
     if (lost) _quarn_issue_owed_releases();

@@ -44,10 +44,12 @@ bool _quarn_key_is_new(Window window, int symbol, bool press);
 /// now will send no release to skip.
 void _quarn_issue_keymap(Frame::FrameBase* frame, const char (&down)[32]);
 
-/// The buttons `frame` holds that can no longer be released in it: those not
-/// down in `buttons_mask` (an X event's state), or all of them when `ungrabbed`
-/// (the implicit pointer grab ended because the window stopped being viewable).
-/// Returns whether it released any: a callback may have destroyed `frame`.
+/// The buttons `frame` holds that can no longer be released in it: those of
+/// the left, middle and right not down in `buttons_mask` (an X event's state),
+/// or all of them, the buttons beyond the wheel whose press it delivered
+/// (BUTTONS) included, when `ungrabbed` (the implicit pointer grab ended
+/// because the window stopped being viewable). Returns whether it released
+/// any: a callback may have destroyed `frame`.
 bool _quarn_issue_lost_buttons(Frame::FrameBase* frame, unsigned int buttons_mask, bool ungrabbed);
 
 /// Whether a real press or release of `button` (1 to 3) in `window` is to be
