@@ -2,13 +2,28 @@
 
 #include "quarn/flags.h"
 
+// Made in flags_constants.cpp, which is linked before the library.
+extern const Quarn::Flags::Style kAppStyle;
+extern const Quarn::Flags::Button kAppButtons;
+extern const Quarn::Flags::Report kAppReport;
+extern const Quarn::Flags::Modifier kAppShortcut;
+
 namespace {
 
 using Quarn::Flags::Button;
+using Quarn::Flags::Modifier;
 using Quarn::Flags::Report;
 using Quarn::Flags::Style;
 
 bool as_bool(bool value) { return value; }
+
+// The named constants and their combinations are compile-time values.
+static_assert((Style::BORDER | Style::TITLEBAR) == Style(9), "or of two constants");
+static_assert(!(Button::MINIMIZE & Button::CLOSE), "and of disjoint constants");
+static_assert((~Report::NONE & Report::REPEAT) == Report(8), "complement");
+static_assert((Modifier::CONTROL | Modifier::ALT) == Modifier(6), "modifiers");
+constexpr Style kCompileTimeStyle = Style::BORDER | Style::RESIZABLE;
+static_assert(kCompileTimeStyle & Style::RESIZABLE, "a constexpr constant of one's own");
 
 TEST(Flags, NamedConstantsHoldTheirBits) {
     EXPECT_TRUE(Button::NONE == Button(0));
@@ -25,10 +40,27 @@ TEST(Flags, NamedConstantsHoldTheirBits) {
     EXPECT_TRUE(Report::WHEEL == Report(1));
     EXPECT_TRUE(Report::RESIZE == Report(2));
     EXPECT_TRUE(Report::TEXT == Report(4));
+    EXPECT_TRUE(Report::REPEAT == Report(8));
     EXPECT_TRUE(Report::FOCUS == Report(16));
     EXPECT_TRUE(Report::CROSSING == Report(32));
     EXPECT_TRUE(Report::REFRESH == Report(64));
     EXPECT_TRUE(Report::BUTTONS == Report(128));
+    EXPECT_TRUE(Modifier::NONE == Modifier(0));
+    EXPECT_TRUE(Modifier::SHIFT == Modifier(1));
+    EXPECT_TRUE(Modifier::CONTROL == Modifier(2));
+    EXPECT_TRUE(Modifier::ALT == Modifier(4));
+    EXPECT_TRUE(Modifier::SUPER == Modifier(8));
+    EXPECT_TRUE(Modifier::CAPS_LOCK == Modifier(16));
+    EXPECT_TRUE(Modifier::NUM_LOCK == Modifier(32));
+}
+
+// Built while the program started, the named constants still read 0 when
+// another file's initializer, run first, combined them.
+TEST(Flags, ConstantsMadeFromThemInAnotherFileHoldTheirBitsWhateverTheLinkOrder) {
+    EXPECT_TRUE(kAppStyle == Style(9)) << "BORDER | TITLEBAR";
+    EXPECT_TRUE(kAppButtons == Button(5)) << "MINIMIZE | CLOSE";
+    EXPECT_TRUE(kAppReport == Report(5)) << "WHEEL | TEXT";
+    EXPECT_TRUE(kAppShortcut == Modifier(3)) << "CONTROL | SHIFT";
 }
 
 TEST(Flags, OrAndAndCombineBits) {
@@ -73,6 +105,15 @@ TEST(Flags, ReportsCombineLikeTheOtherSets) {
     EXPECT_TRUE(all != Report::NONE);
     EXPECT_FALSE(as_bool(Report()));
     EXPECT_FALSE(as_bool(Report::WHEEL & Report::TEXT));
+}
+
+TEST(Flags, ModifiersCombineLikeTheOtherSets) {
+    const Modifier shortcut = Modifier::CONTROL | Modifier::SHIFT;
+    EXPECT_TRUE(as_bool(shortcut & Modifier::CONTROL));
+    EXPECT_FALSE(as_bool(shortcut & Modifier::ALT));
+    EXPECT_TRUE((shortcut & ~Modifier::SHIFT) == Modifier::CONTROL);
+    EXPECT_TRUE(shortcut != Modifier::CONTROL);
+    EXPECT_FALSE(as_bool(Modifier()));
 }
 
 }  // namespace
