@@ -112,6 +112,9 @@ public:
     /// The keyboard's auto-repeat as presses alone (8): EventKeyDown with
     /// `repeat` true, without the EventKeyUp X sends before each, so the key
     /// reads held throughout. Frames without it get both, as X sends them.
+    /// Remark: a release that arrives with nothing after it waits for the
+    /// next event, or 20 ms, to be told from a repeat's, and comes with the
+    /// handle() after that (wait() wakes for it).
     static const Report REPEAT;
     static const Report FOCUS;     ///< The keyboard focus coming and going, as EventFrameFocus (16).
     static const Report CROSSING;  ///< The pointer entering and leaving, as EventMouseEnter and Leave (32).

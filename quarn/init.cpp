@@ -6,6 +6,8 @@
 #include "quarn/frame/helpers.h"
 #include "quarn/frame/pointer_lock.h"
 #include "quarn/input/keyboard.h"
+#include "quarn/input/modifiers.h"
+#include "quarn/input/repeat.h"
 #include "quarn/input/text.h"
 #include "quarn/menu/helpers.h"
 #include "quarn/warning.h"
@@ -31,6 +33,8 @@ void deinit() {
     if (_quarn_display) {
         Input::_quarn_text_deinit();
         Input::_quarn_keyboard_deinit();
+        Input::_quarn_modifiers_deinit();
+        Input::_quarn_repeat_deinit();
         _quarn_clipboard_deinit();
         Frame::_quarn_pointer_lock_deinit();
     }

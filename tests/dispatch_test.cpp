@@ -198,6 +198,49 @@ TEST_F(Dispatch, ExtraButtonsAreHeldFromTheirPressToTheirRelease) {
     EXPECT_EQ(quarn_test::calls_at(log, "EventMouseButtonExtraUp").size(), 1u);
 }
 
+TEST_F(Dispatch, KeyAndButtonEventsCarryScancodeModifiersAndRepeatOnlyWhereGiven) {
+    using Quarn::Flags::Modifier;
+    // The constructors an application may already call keep their meaning.
+    const EventKeyDown down(0x61u);
+    EXPECT_EQ(down.type, 1);
+    EXPECT_EQ(down.scancode, 0u);
+    EXPECT_TRUE(down.modifiers == Modifier::NONE);
+    EXPECT_FALSE(down.repeat);
+    const EventKeyUp up(0x61u);
+    EXPECT_EQ(up.type, 2);
+    EXPECT_EQ(up.scancode, 0u);
+    EXPECT_TRUE(up.modifiers == Modifier::NONE);
+    const EventMouseButtonRightUp right;
+    EXPECT_EQ(right.type, 128);
+    EXPECT_TRUE(right.modifiers == Modifier::NONE);
+
+    const EventKeyDown repeated(0x61u, 38u, Modifier::CONTROL | Modifier::SHIFT, true);
+    EXPECT_EQ(repeated.type, 1);
+    EXPECT_EQ(repeated.key, 0x61u);
+    EXPECT_EQ(repeated.scancode, 38u);
+    EXPECT_TRUE(repeated.modifiers == (Modifier::CONTROL | Modifier::SHIFT));
+    EXPECT_TRUE(repeated.repeat);
+    const EventKeyUp released(0xffe1u, 50u, Modifier::SHIFT);
+    EXPECT_EQ(released.type, 2);
+    EXPECT_EQ(released.scancode, 50u);
+    EXPECT_TRUE(released.modifiers == Modifier::SHIFT);
+    const EventMouseButtonMiddleDown middle(Modifier::ALT);
+    EXPECT_EQ(middle.type, 8);
+    EXPECT_TRUE(middle.modifiers == Modifier::ALT);
+
+    // They travel the same chain, every level seeing them.
+    RecordingFrame frame(log);
+    EventKeyDown(0x61u, 38u, Modifier::SUPER, true)._quarn_handle(&frame);
+    EventMouseButtonLeftUp(Modifier::CONTROL)._quarn_handle(&frame);
+    ASSERT_EQ(frame.levels(),
+              (std::vector<std::string>{"EventBase", "EventKeyBase", "EventKeyDown", "EventBase", "EventMouseBase",
+                                        "EventMouseButtonBase", "EventMouseButtonLeftBase", "EventMouseButtonLeftUp"}));
+    EXPECT_EQ(log[1].scancode, 38u);
+    EXPECT_TRUE(log[1].modifiers == Modifier::SUPER);
+    EXPECT_TRUE(log[2].repeat);
+    EXPECT_TRUE(log[5].modifiers == Modifier::CONTROL);
+}
+
 // The issue functions without an X source on Linux, called directly.
 TEST_F(Dispatch, ResizeIssuesMinimizeBeforeResizeAndUpdatesDimensions) {
     RecordingFrame frame(log);

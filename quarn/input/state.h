@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "quarn/flags.h"
+
 namespace Quarn {
 namespace Frame {
 class FrameBase;
@@ -10,8 +12,9 @@ class FrameBase;
 namespace Input {
 class State;
 namespace Events {
-void _quarn_issue_keydown(Frame::FrameBase* frame, int code);
-void _quarn_issue_keyup(Frame::FrameBase* frame, int code);
+void _quarn_issue_keydown(Frame::FrameBase* frame, int code, unsigned int scancode, Flags::Modifier modifiers,
+                          bool repeat);
+void _quarn_issue_keyup(Frame::FrameBase* frame, int code, unsigned int scancode, Flags::Modifier modifiers);
 void _quarn_issue_focusout(Frame::FrameBase* frame);
 void _quarn_issue_keymap(Frame::FrameBase* frame, const char (&down)[32]);
 bool _quarn_holds_keys(const State& state);
@@ -47,8 +50,10 @@ public:
     int mouse_wheel_relative[2];
 
 private:
-    friend void Events::_quarn_issue_keydown(Frame::FrameBase* frame, int code);
-    friend void Events::_quarn_issue_keyup(Frame::FrameBase* frame, int code);
+    friend void Events::_quarn_issue_keydown(Frame::FrameBase* frame, int code, unsigned int scancode,
+                                             Flags::Modifier modifiers, bool repeat);
+    friend void Events::_quarn_issue_keyup(Frame::FrameBase* frame, int code, unsigned int scancode,
+                                           Flags::Modifier modifiers);
     friend void Events::_quarn_issue_focusout(Frame::FrameBase* frame);
     friend void Events::_quarn_issue_keymap(Frame::FrameBase* frame, const char (&down)[32]);
     friend bool Events::_quarn_holds_keys(const State& state);

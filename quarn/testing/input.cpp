@@ -1,5 +1,6 @@
 #include "quarn/testing/input.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -10,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <iterator>
 #include <stdexcept>
 
 #include "quarn/frame/frame.h"
@@ -86,17 +88,62 @@ void Input::focus(const Frame::FrameBase& frame) {
     if (focused != window) XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
 }
 
+// X marks the keyboard's auto-repeat only by a release and a press of one
+// key at the same server time, which a program's input can match by chance:
+// a press that follows the key's own release waits a millisecond (XTest's
+// delay), so the server's clock moves on between the two.
+void Input::send_key(KeyCode code, bool press) {
+    const unsigned long delay_ms = press && code == last_released_ ? 1 : 0;
+    XTestFakeKeyEvent(display_, code, press, delay_ms);
+    if (!press)
+        last_released_ = code;
+    else if (code == last_released_)
+        last_released_ = 0;
+}
+
 void Input::fake_key(const Frame::FrameBase& frame, KeySym keysym, bool press) {
     bool shifted = false;
     const KeyCode code = keycode_for(keysym, shifted);
     focus(frame);
-    XTestFakeKeyEvent(display_, code, press, CurrentTime);
+    send_key(code, press);
     XSync(display_, False);
 }
 
 void Input::key(const Frame::FrameBase& frame, KeySym keysym) {
     fake_key(frame, keysym, true);
     fake_key(frame, keysym, false);
+}
+
+void Input::key(const Frame::FrameBase& frame, KeySym keysym, Flags::Modifier modifiers) {
+    using Flags::Modifier;
+    struct Held {
+        Modifier modifier;
+        KeySym keysym;
+    };
+    static const Held kHeld[] = {{Modifier::CONTROL, XK_Control_L},
+                                 {Modifier::SHIFT, XK_Shift_L},
+                                 {Modifier::ALT, XK_Alt_L},
+                                 {Modifier::SUPER, XK_Super_L}};
+    static const Held kLocks[] = {{Modifier::CAPS_LOCK, XK_Caps_Lock}, {Modifier::NUM_LOCK, XK_Num_Lock}};
+    // A lock already on stays on; one turned on here is turned off after.
+    XkbStateRec keyboard{};
+    XkbGetState(display_, XkbUseCoreKbd, &keyboard);
+    std::vector<KeySym> toggled;
+    for (const Held& lock : kLocks) {
+        const unsigned int mask = XkbKeysymToModifiers(display_, lock.keysym);
+        if ((modifiers & lock.modifier) && !(mask && (keyboard.locked_mods & mask))) toggled.push_back(lock.keysym);
+    }
+    const auto tap = [&](KeySym tapped) {
+        fake_key(frame, tapped, true);
+        fake_key(frame, tapped, false);
+    };
+    for (const KeySym lock : toggled) tap(lock);
+    for (const Held& held : kHeld)
+        if (modifiers & held.modifier) fake_key(frame, held.keysym, true);
+    tap(keysym);
+    for (auto held = std::rbegin(kHeld); held != std::rend(kHeld); ++held)
+        if (modifiers & held->modifier) fake_key(frame, held->keysym, false);
+    for (const KeySym lock : toggled) tap(lock);
 }
 
 void Input::press_key(const Frame::FrameBase& frame, KeySym keysym) { fake_key(frame, keysym, true); }
@@ -168,10 +215,10 @@ void Input::type(const Frame::FrameBase& frame, const std::string& utf8) {
         const KeyCode code = keycode_for(keysym, shifted);
         focus(frame);
         const KeyCode shift = XKeysymToKeycode(display_, XK_Shift_L);
-        if (shifted) XTestFakeKeyEvent(display_, shift, True, CurrentTime);
-        XTestFakeKeyEvent(display_, code, True, CurrentTime);
-        XTestFakeKeyEvent(display_, code, False, CurrentTime);
-        if (shifted) XTestFakeKeyEvent(display_, shift, False, CurrentTime);
+        if (shifted) send_key(shift, true);
+        send_key(code, true);
+        send_key(code, false);
+        if (shifted) send_key(shift, false);
         XSync(display_, False);
     }
 }

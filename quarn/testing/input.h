@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "quarn/flags.h"
+
 namespace Quarn {
 namespace Frame {
 class FrameBase;
@@ -37,6 +39,14 @@ public:
     /// Presses and releases the key of `keysym` (XK_a, XK_Escape, or one the
     /// keymap lacks, such as XK_dead_acute: see type) in `frame`.
     void key(const Frame::FrameBase& frame, KeySym keysym);
+    /// Presses and releases the key of `keysym` in `frame` with `modifiers`
+    /// held, as a user does: Control, Shift, Alt and Super (their left keys,
+    /// wherever the modifier mapping puts them) go down in that order before
+    /// the key and up in the reverse order after it; Caps Lock and Num Lock,
+    /// when they are off, are turned on before and off again after.
+    ///
+    ///     input.key(frame, XK_s, Quarn::Flags::Modifier::CONTROL);   // Ctrl+S
+    void key(const Frame::FrameBase& frame, KeySym keysym, Flags::Modifier modifiers);
     /// Presses the key of `keysym` in `frame` and keeps it held.
     void press_key(const Frame::FrameBase& frame, KeySym keysym);
     /// Releases the key of `keysym` while `frame` has the focus.
@@ -109,6 +119,7 @@ private:
     void focus(const Frame::FrameBase& frame);
     XPoint on_screen(const Frame::FrameBase& frame, int x, int y);
     void fake_motion(XPoint to);
+    void send_key(KeyCode code, bool press);
     void fake_key(const Frame::FrameBase& frame, KeySym keysym, bool press);
     void fake_button(const Frame::FrameBase& frame, int x, int y, unsigned int button, bool press);
     KeyCode keycode_for(KeySym keysym, bool& shifted);
@@ -116,6 +127,7 @@ private:
 
     Display* display_;
     std::vector<std::pair<KeySym, KeyCode>> borrowed_;  // spare keycodes lent to key symbols, emptied at the end
+    KeyCode last_released_ = 0;                         // the key released last, while no press followed
 };
 
 }  // namespace Testing

@@ -36,10 +36,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     frames[0] = new CheckedFrame();
     frames[1] = new CheckedFrame();
     // The second frame takes every report: the wheel, size and state, text,
-    // focus, crossings, refreshes and the buttons beyond the wheel.
+    // auto-repeat, focus, crossings, refreshes and the buttons beyond the wheel.
     using Quarn::Flags::Report;
-    frames[1]->set_report(Report::WHEEL | Report::RESIZE | Report::TEXT | Report::FOCUS | Report::CROSSING |
-                          Report::REFRESH | Report::BUTTONS);
+    frames[1]->set_report(Report::WHEEL | Report::RESIZE | Report::TEXT | Report::REPEAT | Report::FOCUS |
+                          Report::CROSSING | Report::REFRESH | Report::BUTTONS);
     Display* display = Quarn::_quarn_display;
     foreign = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
     return 0;

@@ -19,7 +19,11 @@ void RecordingFrame::record(const char* level, const Quarn::Input::State* state,
     if (const auto* key = dynamic_cast<const EventKeyBase*>(event)) {
         call.key = key->key;
         call.key_held = state->key_pressed(static_cast<int>(key->key));
+        call.scancode = key->scancode;
+        call.modifiers = key->modifiers;
     }
+    if (const auto* down = dynamic_cast<const EventKeyDown*>(event)) call.repeat = down->repeat;
+    if (const auto* button = dynamic_cast<const EventMouseButtonBase*>(event)) call.modifiers = button->modifiers;
     if (const auto* move = dynamic_cast<const EventMouseMove*>(event)) {
         call.move[0] = move->x;
         call.move[1] = move->y;

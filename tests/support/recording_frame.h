@@ -34,6 +34,10 @@ struct Call {
     bool focused;         // focus events only
     int at[2];            // enter and leave events only: x, y
     unsigned int button;  // extra button events only: X's number
+
+    unsigned int scancode;             // key events only
+    Quarn::Flags::Modifier modifiers;  // key and button events only
+    bool repeat;                       // key presses only
 };
 
 // A frame that records every input callback into `log`, which lives outside

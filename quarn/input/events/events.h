@@ -1,5 +1,6 @@
 #pragma once
 
+#include "quarn/flags.h"
 #include "quarn/frame/frame.h"
 
 namespace Quarn {
@@ -34,35 +35,66 @@ protected:
 };
 
 /// Any key event; `key` is the X key symbol at index 0 (XK_a for A, with or
-/// without Shift).
+/// without Shift), `scancode` the physical key and `modifiers` those held.
+///
+///     if (event->key == XK_s && (event->modifiers & Quarn::Flags::Modifier::CONTROL)) save();
 class EventKeyBase : public EventBase {
 public:
-    /// Passes the concrete class's type code up.
-    EventKeyBase(unsigned int key, int type) : EventBase(type), key(key) {}
+    /// Passes the concrete class's type code up; no scancode (0), no modifiers.
+    EventKeyBase(unsigned int key, int type) : EventKeyBase(key, 0, Flags::Modifier::NONE, type) {}
+    /// Passes the concrete class's type code up, with the key's `scancode` and
+    /// the `modifiers` held.
+    EventKeyBase(unsigned int key, unsigned int scancode, Flags::Modifier modifiers, int type)
+        : EventBase(type), key(key), scancode(scancode), modifiers(modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
     }
 
     const unsigned int key;  ///< The X key symbol (index 0: independent of Shift).
+    /// The X key code (8 to 255): the key's place on the keyboard, whatever
+    /// the layout says it types, so a binding by position (W, A, S, D on a US
+    /// keyboard) stays under the same fingers on AZERTY. A release that X
+    /// never sent (the focus left while the key was held) carries the key code
+    /// the keyboard mapping gives its symbol; 0 in an event built without one.
+    const unsigned int scancode;
+    /// The modifiers held when the event happened, as X reports them: before
+    /// this key's own change, so Shift's own press has no SHIFT and its
+    /// release has it. NONE in a release that X never sent.
+    const Flags::Modifier modifiers;
 };
 
-/// A key went down (type 1).
+/// A key went down (type 1). `repeat` tells the keyboard's auto-repeat of a
+/// held key from a new press.
 class EventKeyDown : public EventKeyBase {
 public:
-    /// Builds the event with its own type code.
-    explicit EventKeyDown(unsigned int key) : EventKeyBase(key, 1) {}
+    /// Builds the event with its own type code: no scancode, no modifiers, no repeat.
+    explicit EventKeyDown(unsigned int key) : EventKeyDown(key, 0, Flags::Modifier::NONE, false) {}
+    /// Builds the event with its own type code and every field given.
+    EventKeyDown(unsigned int key, unsigned int scancode, Flags::Modifier modifiers, bool repeat)
+        : EventKeyBase(key, scancode, modifiers, 1), repeat(repeat) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventKeyBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
     }
+
+    /// True when the key was held already and this press is the keyboard
+    /// repeating it. X sends each repeat as a release and a press: frames that
+    /// report Flags::Report::REPEAT get the presses alone (the key reads held
+    /// throughout), the others the release (an EventKeyUp) before each press.
+    /// X marks a repeat only by the release and the press having the same
+    /// time, to the millisecond, which no hand but a program's input can match.
+    const bool repeat;
 };
 
 /// A key went up (type 2).
 class EventKeyUp : public EventKeyBase {
 public:
-    /// Builds the event with its own type code.
+    /// Builds the event with its own type code: no scancode, no modifiers.
     explicit EventKeyUp(unsigned int key) : EventKeyBase(key, 2) {}
+    /// Builds the event with its own type code, the key's `scancode` and the `modifiers` held.
+    EventKeyUp(unsigned int key, unsigned int scancode, Flags::Modifier modifiers)
+        : EventKeyBase(key, scancode, modifiers, 2) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventKeyBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -82,15 +114,22 @@ public:
 
 /// Any press or release of a button: the left, middle or right one, or one
 /// beyond the wheel (EventMouseButtonExtraBase). The pointer position is in
-/// the frame's input state.
+/// the frame's input state; `modifiers` are the keys held.
 class EventMouseButtonBase : public EventMouseBase {
 public:
-    /// Passes the concrete class's type code up.
-    explicit EventMouseButtonBase(int type) : EventMouseBase(type) {}
+    /// Passes the concrete class's type code up; no modifiers.
+    explicit EventMouseButtonBase(int type) : EventMouseButtonBase(type, Flags::Modifier::NONE) {}
+    /// Passes the concrete class's type code up, with the `modifiers` held.
+    EventMouseButtonBase(int type, Flags::Modifier modifiers) : EventMouseBase(type), modifiers(modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
     }
+
+    /// The modifiers held at the press or release (Control-click), as X
+    /// reports them. NONE in a release that X never sent (the button's window
+    /// was hidden while it was held).
+    const Flags::Modifier modifiers;
 };
 
 /// Press or release of the left button.
@@ -98,6 +137,8 @@ class EventMouseButtonLeftBase : public EventMouseButtonBase {
 public:
     /// Passes the concrete class's type code up.
     explicit EventMouseButtonLeftBase(int type) : EventMouseButtonBase(type) {}
+    /// Passes the concrete class's type code up, with the `modifiers` held.
+    EventMouseButtonLeftBase(int type, Flags::Modifier modifiers) : EventMouseButtonBase(type, modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -107,8 +148,10 @@ public:
 /// Left button pressed (type 4).
 class EventMouseButtonLeftDown : public EventMouseButtonLeftBase {
 public:
-    /// Builds the event with its own type code.
+    /// Builds the event with its own type code; no modifiers.
     EventMouseButtonLeftDown() : EventMouseButtonLeftBase(4) {}
+    /// Builds the event with its own type code and the `modifiers` held.
+    explicit EventMouseButtonLeftDown(Flags::Modifier modifiers) : EventMouseButtonLeftBase(4, modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonLeftBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -118,8 +161,10 @@ public:
 /// Left button released (type 32).
 class EventMouseButtonLeftUp : public EventMouseButtonLeftBase {
 public:
-    /// Builds the event with its own type code.
+    /// Builds the event with its own type code; no modifiers.
     EventMouseButtonLeftUp() : EventMouseButtonLeftBase(32) {}
+    /// Builds the event with its own type code and the `modifiers` held.
+    explicit EventMouseButtonLeftUp(Flags::Modifier modifiers) : EventMouseButtonLeftBase(32, modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonLeftBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -131,6 +176,8 @@ class EventMouseButtonMiddleBase : public EventMouseButtonBase {
 public:
     /// Passes the concrete class's type code up.
     explicit EventMouseButtonMiddleBase(int type) : EventMouseButtonBase(type) {}
+    /// Passes the concrete class's type code up, with the `modifiers` held.
+    EventMouseButtonMiddleBase(int type, Flags::Modifier modifiers) : EventMouseButtonBase(type, modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -140,8 +187,10 @@ public:
 /// Middle button pressed (type 8).
 class EventMouseButtonMiddleDown : public EventMouseButtonMiddleBase {
 public:
-    /// Builds the event with its own type code.
+    /// Builds the event with its own type code; no modifiers.
     EventMouseButtonMiddleDown() : EventMouseButtonMiddleBase(8) {}
+    /// Builds the event with its own type code and the `modifiers` held.
+    explicit EventMouseButtonMiddleDown(Flags::Modifier modifiers) : EventMouseButtonMiddleBase(8, modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonMiddleBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -151,8 +200,10 @@ public:
 /// Middle button released (type 64).
 class EventMouseButtonMiddleUp : public EventMouseButtonMiddleBase {
 public:
-    /// Builds the event with its own type code.
+    /// Builds the event with its own type code; no modifiers.
     EventMouseButtonMiddleUp() : EventMouseButtonMiddleBase(64) {}
+    /// Builds the event with its own type code and the `modifiers` held.
+    explicit EventMouseButtonMiddleUp(Flags::Modifier modifiers) : EventMouseButtonMiddleBase(64, modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonMiddleBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -164,6 +215,8 @@ class EventMouseButtonRightBase : public EventMouseButtonBase {
 public:
     /// Passes the concrete class's type code up.
     explicit EventMouseButtonRightBase(int type) : EventMouseButtonBase(type) {}
+    /// Passes the concrete class's type code up, with the `modifiers` held.
+    EventMouseButtonRightBase(int type, Flags::Modifier modifiers) : EventMouseButtonBase(type, modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -173,8 +226,10 @@ public:
 /// Right button pressed (type 16).
 class EventMouseButtonRightDown : public EventMouseButtonRightBase {
 public:
-    /// Builds the event with its own type code.
+    /// Builds the event with its own type code; no modifiers.
     EventMouseButtonRightDown() : EventMouseButtonRightBase(16) {}
+    /// Builds the event with its own type code and the `modifiers` held.
+    explicit EventMouseButtonRightDown(Flags::Modifier modifiers) : EventMouseButtonRightBase(16, modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonRightBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -184,8 +239,10 @@ public:
 /// Right button released (type 128).
 class EventMouseButtonRightUp : public EventMouseButtonRightBase {
 public:
-    /// Builds the event with its own type code.
+    /// Builds the event with its own type code; no modifiers.
     EventMouseButtonRightUp() : EventMouseButtonRightBase(128) {}
+    /// Builds the event with its own type code and the `modifiers` held.
+    explicit EventMouseButtonRightUp(Flags::Modifier modifiers) : EventMouseButtonRightBase(128, modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonRightBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -385,8 +442,9 @@ public:
 /// Flags::Report::BUTTONS.
 class EventMouseButtonExtraBase : public EventMouseButtonBase {
 public:
-    /// Passes the concrete class's type code up.
-    EventMouseButtonExtraBase(unsigned int button, int type) : EventMouseButtonBase(type), button(button) {}
+    /// Passes the concrete class's type code up, with the `modifiers` held.
+    EventMouseButtonExtraBase(unsigned int button, int type, Flags::Modifier modifiers = Flags::Modifier::NONE)
+        : EventMouseButtonBase(type, modifiers), button(button) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -399,7 +457,8 @@ public:
 class EventMouseButtonExtraDown : public EventMouseButtonExtraBase {
 public:
     /// Builds the event with its own type code.
-    explicit EventMouseButtonExtraDown(unsigned int button) : EventMouseButtonExtraBase(button, 1048576) {}
+    explicit EventMouseButtonExtraDown(unsigned int button, Flags::Modifier modifiers = Flags::Modifier::NONE)
+        : EventMouseButtonExtraBase(button, 1048576, modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonExtraBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
@@ -411,7 +470,8 @@ public:
 class EventMouseButtonExtraUp : public EventMouseButtonExtraBase {
 public:
     /// Builds the event with its own type code.
-    explicit EventMouseButtonExtraUp(unsigned int button) : EventMouseButtonExtraBase(button, 2097152) {}
+    explicit EventMouseButtonExtraUp(unsigned int button, Flags::Modifier modifiers = Flags::Modifier::NONE)
+        : EventMouseButtonExtraBase(button, 2097152, modifiers) {}
     void _quarn_handle(Frame::FrameBase* frame) override {
         EventMouseButtonExtraBase::_quarn_handle(frame);
         _quarn_issue(frame, this);

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -15,6 +16,8 @@
 #include "quarn/input/events/events.h"
 #include "quarn/input/events/releases.h"
 #include "quarn/input/keyboard.h"
+#include "quarn/input/modifiers.h"
+#include "quarn/input/repeat.h"
 #include "quarn/input/state.h"
 #include "quarn/input/text.h"
 #include "quarn/menu/helpers.h"
@@ -23,13 +26,28 @@ namespace Quarn {
 namespace Input {
 namespace Events {
 
+namespace {
+void issue_held_release(const XEvent* next);
+}
+
 void handle() {
     _quarn_require_display("Cannot handle events without a display connection!");
     _quarn_clipboard_drop_abandoned();
     _quarn_issue_owed_releases();
     Frame::_quarn_pointer_lock_retry();
+    // A key release held back for REPEAT, with nothing after it since, is
+    // delivered once it is due.
+    if (_quarn_release_held && !XPending(_quarn_display)) issue_held_release(nullptr);
     XEvent event;
     while (XPending(_quarn_display)) {
+        // A key release held back for REPEAT is settled by the event after it,
+        // looked at before it is taken, so a throwing callback leaves it
+        // queued; the release's callbacks may have run the pump meanwhile.
+        if (_quarn_release_held) {
+            XPeekEvent(_quarn_display, &event);
+            issue_held_release(&event);
+            continue;
+        }
         XNextEvent(_quarn_display, &event);
         _quarn_handle(event);
     }
@@ -43,12 +61,16 @@ bool wait(int timeout_ms) {
     // earlier call (GLX, XSync) already read sit in Xlib's queue and would
     // never wake a poll on the socket, so it is asked before every poll.
     while (!XPending(_quarn_display)) {
+        // A key release held back for REPEAT falls due without any input.
+        const int due_ms = _quarn_held_release_due_ms();
+        if (due_ms == 0) return true;
         int wait_ms = -1;
         if (timeout_ms >= 0) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) return false;
             wait_ms = static_cast<int>(left);
         }
+        if (due_ms > 0) wait_ms = wait_ms < 0 ? due_ms : std::min(wait_ms, due_ms);
         pollfd connection{ConnectionNumber(_quarn_display), POLLIN, 0};
         // A signal (EINTR) only sends the loop round with the time that is left.
         if (poll(&connection, 1, wait_ms) > 0 && (connection.revents & (POLLERR | POLLHUP | POLLNVAL)) &&
@@ -69,16 +91,28 @@ Frame::FrameBase* lookup(Window window) {
     return entry == Frame::_quarn_windows->end() ? nullptr : entry->second;
 }
 
-int key_symbol(XEvent& event) { return static_cast<int>(XLookupKeysym(&event.xkey, 0)); }
+int key_symbol(XKeyEvent& key) { return static_cast<int>(XLookupKeysym(&key, 0)); }
 
 // The buttons beyond the wheel; X numbers buttons in one byte.
 bool extra_button(unsigned int button) { return button >= 8 && button <= 255; }
 
-void issue_button_press(Frame::FrameBase* frame, unsigned int button) {
+void issue_key_release(Frame::FrameBase* frame, XKeyEvent& key) {
+    const int symbol = key_symbol(key);
+    if (_quarn_key_is_new(key.window, symbol, false))
+        _quarn_issue_keyup(frame, symbol, key.keycode, _quarn_modifiers(key.state));
+}
+
+void issue_held_release(const XEvent* next) {
+    XKeyEvent release;
+    if (!_quarn_settle_held_release(next, release)) return;
+    if (Frame::FrameBase* frame = lookup(release.window)) issue_key_release(frame, release);
+}
+
+void issue_button_press(Frame::FrameBase* frame, unsigned int button, Flags::Modifier modifiers) {
     switch (button) {
-        case Button1: _quarn_issue_mouseldown(frame); break;
-        case Button2: _quarn_issue_mousemdown(frame); break;
-        case Button3: _quarn_issue_mouserdown(frame); break;
+        case Button1: _quarn_issue_mouseldown(frame, modifiers); break;
+        case Button2: _quarn_issue_mousemdown(frame, modifiers); break;
+        case Button3: _quarn_issue_mouserdown(frame, modifiers); break;
         default: break;
     }
     // X reports each notch of the wheel as a press of 4 to 7 (and a release,
@@ -88,19 +122,20 @@ void issue_button_press(Frame::FrameBase* frame, unsigned int button) {
         _quarn_issue_mousescroll(frame, kNotches[button - 4][0], kNotches[button - 4][1]);
     }
     if (extra_button(button) && Frame::_quarn_reports(frame, Flags::Report::BUTTONS))
-        _quarn_issue_mouseextradown(frame, button);
+        _quarn_issue_mouseextradown(frame, button, modifiers);
 }
 
-void issue_button_release(Frame::FrameBase* frame, unsigned int button) {
+void issue_button_release(Frame::FrameBase* frame, unsigned int button, Flags::Modifier modifiers) {
     switch (button) {
-        case Button1: _quarn_issue_mouselup(frame); break;
-        case Button2: _quarn_issue_mousemup(frame); break;
-        case Button3: _quarn_issue_mouserup(frame); break;
+        case Button1: _quarn_issue_mouselup(frame, modifiers); break;
+        case Button2: _quarn_issue_mousemup(frame, modifiers); break;
+        case Button3: _quarn_issue_mouserup(frame, modifiers); break;
         default: break;
     }
     // Whatever the report says now: the release of each press delivered, and
     // only of those.
-    if (extra_button(button) && frame->_quarn_backing->extra_buttons[button]) _quarn_issue_mouseextraup(frame, button);
+    if (extra_button(button) && frame->_quarn_backing->extra_buttons[button])
+        _quarn_issue_mouseextraup(frame, button, modifiers);
 }
 
 // X coordinates are 16-bit, so real moves never overflow; wrapping keeps an
@@ -108,9 +143,9 @@ void issue_button_release(Frame::FrameBase* frame, unsigned int button) {
 int difference(int a, int b) { return static_cast<int>(static_cast<unsigned int>(a) - static_cast<unsigned int>(b)); }
 
 template <typename Event>
-void issue_button(Frame::FrameBase* frame, int index, bool held) {
+void issue_button(Frame::FrameBase* frame, int index, bool held, Flags::Modifier modifiers) {
     frame->input_state->mouse_buttons[index] = held;
-    Event event;
+    Event event(modifiers);
     event._quarn_handle(frame);
 }
 
@@ -175,6 +210,7 @@ void _quarn_handle(XEvent& event) {
     // the trace line is printed whatever the window.
     if (event.type == MappingNotify) {
         XRefreshKeyboardMapping(&event.xmapping);
+        _quarn_modifiers_mapping(event.xmapping);
         return;
     }
     if (event.type == ConfigureNotify) {
@@ -205,27 +241,27 @@ void _quarn_handle(XEvent& event) {
             // Asked before the key's callbacks, which may destroy the frame.
             const bool text = route != _quarn_KeyRoute::KEY_ONLY && Frame::_quarn_reports(frame, Flags::Report::TEXT);
             if (route != _quarn_KeyRoute::TEXT_ONLY) {
-                const int symbol = key_symbol(event);
+                const int symbol = key_symbol(event.xkey);
                 _quarn_key_is_new(event.xany.window, symbol, true);
-                _quarn_issue_keydown(frame, symbol);
+                _quarn_issue_keydown(frame, symbol, event.xkey.keycode, _quarn_modifiers(event.xkey.state),
+                                     _quarn_press_repeats(event.xkey));
             }
             // The key's text comes after its own event, if the callbacks left the frame.
             if (text && lookup(event.xany.window)) _quarn_issue_text(frame, event.xkey);
             break;
         }
-        case KeyRelease: {
-            const int symbol = key_symbol(event);
-            if (route != _quarn_KeyRoute::TEXT_ONLY && _quarn_key_is_new(event.xany.window, symbol, false))
-                _quarn_issue_keyup(frame, symbol);
+        case KeyRelease:
+            // A frame that reports REPEAT gets the keyboard's auto-repeat as presses alone.
+            if (route != _quarn_KeyRoute::TEXT_ONLY && !_quarn_release_repeats(frame, event.xkey))
+                issue_key_release(frame, event.xkey);
             break;
-        }
         case ButtonPress:
             if (_quarn_button_is_new(event.xany.window, event.xbutton.button, true))
-                issue_button_press(frame, event.xbutton.button);
+                issue_button_press(frame, event.xbutton.button, _quarn_modifiers(event.xbutton.state));
             break;
         case ButtonRelease:
             if (_quarn_button_is_new(event.xany.window, event.xbutton.button, false))
-                issue_button_release(frame, event.xbutton.button);
+                issue_button_release(frame, event.xbutton.button, _quarn_modifiers(event.xbutton.state));
             break;
         case MotionNotify:
             // A locked frame's moves come from raw motion instead.
@@ -271,15 +307,16 @@ void _quarn_handle(XEvent& event) {
     }
 }
 
-void _quarn_issue_keydown(Frame::FrameBase* frame, int code) {
+void _quarn_issue_keydown(Frame::FrameBase* frame, int code, unsigned int scancode, Flags::Modifier modifiers,
+                          bool repeat) {
     frame->input_state->_quarn_keys[code] = true;
-    EventKeyDown event(static_cast<unsigned int>(code));
+    EventKeyDown event(static_cast<unsigned int>(code), scancode, modifiers, repeat);
     event._quarn_handle(frame);
 }
 
-void _quarn_issue_keyup(Frame::FrameBase* frame, int code) {
+void _quarn_issue_keyup(Frame::FrameBase* frame, int code, unsigned int scancode, Flags::Modifier modifiers) {
     frame->input_state->_quarn_keys[code] = false;
-    EventKeyUp event(static_cast<unsigned int>(code));
+    EventKeyUp event(static_cast<unsigned int>(code), scancode, modifiers);
     event._quarn_handle(frame);
 }
 
@@ -353,24 +390,36 @@ void _quarn_issue_refresh(Frame::FrameBase* frame) {
     event._quarn_handle(frame);
 }
 
-void _quarn_issue_mouseextradown(Frame::FrameBase* frame, unsigned int button) {
+void _quarn_issue_mouseextradown(Frame::FrameBase* frame, unsigned int button, Flags::Modifier modifiers) {
     frame->_quarn_backing->extra_buttons[button] = true;
-    EventMouseButtonExtraDown event(button);
+    EventMouseButtonExtraDown event(button, modifiers);
     event._quarn_handle(frame);
 }
 
-void _quarn_issue_mouseextraup(Frame::FrameBase* frame, unsigned int button) {
+void _quarn_issue_mouseextraup(Frame::FrameBase* frame, unsigned int button, Flags::Modifier modifiers) {
     frame->_quarn_backing->extra_buttons[button] = false;
-    EventMouseButtonExtraUp event(button);
+    EventMouseButtonExtraUp event(button, modifiers);
     event._quarn_handle(frame);
 }
 
-void _quarn_issue_mouseldown(Frame::FrameBase* frame) { issue_button<EventMouseButtonLeftDown>(frame, 0, true); }
-void _quarn_issue_mousemdown(Frame::FrameBase* frame) { issue_button<EventMouseButtonMiddleDown>(frame, 1, true); }
-void _quarn_issue_mouserdown(Frame::FrameBase* frame) { issue_button<EventMouseButtonRightDown>(frame, 2, true); }
-void _quarn_issue_mouselup(Frame::FrameBase* frame) { issue_button<EventMouseButtonLeftUp>(frame, 0, false); }
-void _quarn_issue_mousemup(Frame::FrameBase* frame) { issue_button<EventMouseButtonMiddleUp>(frame, 1, false); }
-void _quarn_issue_mouserup(Frame::FrameBase* frame) { issue_button<EventMouseButtonRightUp>(frame, 2, false); }
+void _quarn_issue_mouseldown(Frame::FrameBase* frame, Flags::Modifier modifiers) {
+    issue_button<EventMouseButtonLeftDown>(frame, 0, true, modifiers);
+}
+void _quarn_issue_mousemdown(Frame::FrameBase* frame, Flags::Modifier modifiers) {
+    issue_button<EventMouseButtonMiddleDown>(frame, 1, true, modifiers);
+}
+void _quarn_issue_mouserdown(Frame::FrameBase* frame, Flags::Modifier modifiers) {
+    issue_button<EventMouseButtonRightDown>(frame, 2, true, modifiers);
+}
+void _quarn_issue_mouselup(Frame::FrameBase* frame, Flags::Modifier modifiers) {
+    issue_button<EventMouseButtonLeftUp>(frame, 0, false, modifiers);
+}
+void _quarn_issue_mousemup(Frame::FrameBase* frame, Flags::Modifier modifiers) {
+    issue_button<EventMouseButtonMiddleUp>(frame, 1, false, modifiers);
+}
+void _quarn_issue_mouserup(Frame::FrameBase* frame, Flags::Modifier modifiers) {
+    issue_button<EventMouseButtonRightUp>(frame, 2, false, modifiers);
+}
 
 }  // namespace Events
 }  // namespace Input

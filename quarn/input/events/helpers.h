@@ -2,6 +2,8 @@
 
 #include <X11/Xlib.h>
 
+#include "quarn/flags.h"
+
 namespace Quarn {
 namespace Frame {
 class FrameBase;
@@ -13,14 +15,17 @@ namespace Events {
 /// Delivers every pending X event to its frame's callbacks and returns; never
 /// waits for input. Call once per iteration of the application's loop. Events
 /// of windows that belong to no frame are dropped. Refused through the error
-/// routine when Quarn::init() found no display.
+/// routine when Quarn::init() found no display. Remark: for a frame that
+/// reports REPEAT, a key release that arrived last, with nothing after it,
+/// is kept until the next event or 20 ms show it is no auto-repeat's.
 void handle();
 
 /// Waits until at least one event is pending, already read by Xlib or
 /// arriving on the connection, and returns true; returns false when
 /// `timeout_ms` milliseconds pass without one. 0 only looks; a negative value
 /// waits without limit. Flushes the requests not yet sent first, and
-/// dispatches nothing: call handle() after it. Refused through the error
+/// dispatches nothing: call handle() after it. A key release that handle()
+/// kept back (REPEAT) counts as pending once it is due. Refused through the error
 /// routine when Quarn::init() found no display, and when the connection is
 /// lost under an I/O error handler that returns ("Cannot wait for events on a
 /// lost display connection!"), where waiting could only spin.
@@ -38,28 +43,34 @@ void _quarn_handle(XEvent& event);
 
 // The issue functions: each updates `frame`'s input state, then builds its
 // event on the stack and dispatches it. The X pump and the reports call them
-// all but the menu click, which has no X source on Linux.
-void _quarn_issue_keydown(Frame::FrameBase* frame, int code);
-void _quarn_issue_keyup(Frame::FrameBase* frame, int code);
+// all but the menu click, which has no X source on Linux. A key event's
+// `scancode` is its X key code, 0 where unknown; `modifiers` are those held
+// before the key or button changed, NONE for made-up releases.
+void _quarn_issue_keydown(Frame::FrameBase* frame, int code, unsigned int scancode = 0,
+                          Flags::Modifier modifiers = Flags::Modifier::NONE, bool repeat = false);
+void _quarn_issue_keyup(Frame::FrameBase* frame, int code, unsigned int scancode = 0,
+                        Flags::Modifier modifiers = Flags::Modifier::NONE);
 void _quarn_issue_close(Frame::FrameBase* frame);
 void _quarn_issue_menuclick(Frame::FrameBase* frame, int which_menu);
 void _quarn_issue_resize(Frame::FrameBase* frame, int w, int h, bool minimized, bool maximized);
 void _quarn_issue_mousemove(Frame::FrameBase* frame, int x, int y);
 void _quarn_issue_mousescroll(Frame::FrameBase* frame, int dx, int dy);
-void _quarn_issue_mouseldown(Frame::FrameBase* frame);
-void _quarn_issue_mousemdown(Frame::FrameBase* frame);
-void _quarn_issue_mouserdown(Frame::FrameBase* frame);
-void _quarn_issue_mouselup(Frame::FrameBase* frame);
-void _quarn_issue_mousemup(Frame::FrameBase* frame);
-void _quarn_issue_mouserup(Frame::FrameBase* frame);
+void _quarn_issue_mouseldown(Frame::FrameBase* frame, Flags::Modifier modifiers = Flags::Modifier::NONE);
+void _quarn_issue_mousemdown(Frame::FrameBase* frame, Flags::Modifier modifiers = Flags::Modifier::NONE);
+void _quarn_issue_mouserdown(Frame::FrameBase* frame, Flags::Modifier modifiers = Flags::Modifier::NONE);
+void _quarn_issue_mouselup(Frame::FrameBase* frame, Flags::Modifier modifiers = Flags::Modifier::NONE);
+void _quarn_issue_mousemup(Frame::FrameBase* frame, Flags::Modifier modifiers = Flags::Modifier::NONE);
+void _quarn_issue_mouserup(Frame::FrameBase* frame, Flags::Modifier modifiers = Flags::Modifier::NONE);
 void _quarn_issue_focus(Frame::FrameBase* frame, bool focused);
 void _quarn_issue_mouseenter(Frame::FrameBase* frame, int x, int y);
 void _quarn_issue_mouseleave(Frame::FrameBase* frame, int x, int y);
 void _quarn_issue_refresh(Frame::FrameBase* frame);
 // Marks `button` (8 to 255) held, then delivers its press.
-void _quarn_issue_mouseextradown(Frame::FrameBase* frame, unsigned int button);
+void _quarn_issue_mouseextradown(Frame::FrameBase* frame, unsigned int button,
+                                 Flags::Modifier modifiers = Flags::Modifier::NONE);
 // Marks `button` released, then delivers its release.
-void _quarn_issue_mouseextraup(Frame::FrameBase* frame, unsigned int button);
+void _quarn_issue_mouseextraup(Frame::FrameBase* frame, unsigned int button,
+                               Flags::Modifier modifiers = Flags::Modifier::NONE);
 
 }  // namespace Events
 }  // namespace Input

@@ -40,7 +40,12 @@ const unsigned int kButtonMasks[3] = {Button1Mask, Button2Mask, Button3Mask};
 void deliver(Frame::FrameBase* frame, const Release& release) {
     switch (release.button) {
         case 0: {
-            EventKeyUp event(static_cast<unsigned int>(release.key));
+            // X sent no release to take the key code and modifiers from: the
+            // key code is the one the keyboard mapping gives the symbol (Xlib's
+            // copy, no round trip), and no modifier is known.
+            const auto symbol = static_cast<KeySym>(release.key);
+            const unsigned int scancode = symbol == NoSymbol ? 0 : XKeysymToKeycode(_quarn_display, symbol);
+            EventKeyUp event(static_cast<unsigned int>(release.key), scancode, Flags::Modifier::NONE);
             event._quarn_handle(frame);
             break;
         }
