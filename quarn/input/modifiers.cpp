@@ -47,7 +47,8 @@ Modifier meaning_of(KeyCode code) {
     return meaning;
 }
 
-void read_mapping() {
+// Kept out of line: the lookup stays a few instructions.
+[[gnu::noinline]] void read_mapping() {
     // The core protocol fixes the first three bits: Shift, Lock, Control.
     Modifier bit_meaning[8] = {Modifier::SHIFT, Modifier::CAPS_LOCK, Modifier::CONTROL};
     const std::unique_ptr<XModifierKeymap, FreeModifierMap> map(XGetModifierMapping(_quarn_display));
@@ -57,12 +58,11 @@ void read_mapping() {
                 if (const KeyCode code = map->modifiermap[bit * map->max_keypermod + i])
                     bit_meaning[bit] = bit_meaning[bit] | meaning_of(code);
     }
-    for (unsigned int state = 0; state < 256; ++state) {
-        Modifier meaning = Modifier::NONE;
-        for (int bit = 0; bit < 8; ++bit)
-            if (state & (1u << bit)) meaning = meaning | bit_meaning[bit];
-        meanings[state] = meaning;
-    }
+    // Each combination is a smaller one and its highest bit.
+    meanings[0] = Modifier::NONE;
+    for (int bit = 0; bit < 8; ++bit)
+        for (unsigned int below = 0; below < (1u << bit); ++below)
+            meanings[below | (1u << bit)] = meanings[below] | bit_meaning[bit];
     mapping_read = true;
 }
 

@@ -1,7 +1,7 @@
 #include "quarn/input/repeat.h"
 
 #include "quarn/flags.h"
-#include "quarn/frame/report.h"
+#include "quarn/frame/frame.h"
 #include "quarn/init.h"
 
 namespace Quarn {
@@ -36,7 +36,7 @@ bool _quarn_release_repeats(Frame::FrameBase* frame, const XKeyEvent& release) {
         return false;
     }
     last_release = Release{release.window, release.keycode, release.time};
-    if (!Frame::_quarn_reports(frame, Flags::Report::REPEAT)) return false;
+    if (!(frame->_quarn_backing->report & Flags::Report::REPEAT)) return false;
     // QueuedAfterReading also reads what has arrived, without waiting.
     if (XEventsQueued(_quarn_display, QueuedAfterReading)) {
         XEvent next;

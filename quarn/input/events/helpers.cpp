@@ -108,11 +108,12 @@ void issue_held_release(const XEvent* next) {
     if (Frame::FrameBase* frame = lookup(release.window)) issue_key_release(frame, release);
 }
 
-void issue_button_press(Frame::FrameBase* frame, unsigned int button, Flags::Modifier modifiers) {
+// `state` is the event's: the wheel's notches carry no modifiers.
+void issue_button_press(Frame::FrameBase* frame, unsigned int button, unsigned int state) {
     switch (button) {
-        case Button1: _quarn_issue_mouseldown(frame, modifiers); break;
-        case Button2: _quarn_issue_mousemdown(frame, modifiers); break;
-        case Button3: _quarn_issue_mouserdown(frame, modifiers); break;
+        case Button1: _quarn_issue_mouseldown(frame, _quarn_modifiers(state)); break;
+        case Button2: _quarn_issue_mousemdown(frame, _quarn_modifiers(state)); break;
+        case Button3: _quarn_issue_mouserdown(frame, _quarn_modifiers(state)); break;
         default: break;
     }
     // X reports each notch of the wheel as a press of 4 to 7 (and a release,
@@ -125,11 +126,11 @@ void issue_button_press(Frame::FrameBase* frame, unsigned int button, Flags::Mod
         _quarn_issue_mouseextradown(frame, button, modifiers);
 }
 
-void issue_button_release(Frame::FrameBase* frame, unsigned int button, Flags::Modifier modifiers) {
+void issue_button_release(Frame::FrameBase* frame, unsigned int button, unsigned int state) {
     switch (button) {
-        case Button1: _quarn_issue_mouselup(frame, modifiers); break;
-        case Button2: _quarn_issue_mousemup(frame, modifiers); break;
-        case Button3: _quarn_issue_mouserup(frame, modifiers); break;
+        case Button1: _quarn_issue_mouselup(frame, _quarn_modifiers(state)); break;
+        case Button2: _quarn_issue_mousemup(frame, _quarn_modifiers(state)); break;
+        case Button3: _quarn_issue_mouserup(frame, _quarn_modifiers(state)); break;
         default: break;
     }
     // Whatever the report says now: the release of each press delivered, and
@@ -257,11 +258,11 @@ void _quarn_handle(XEvent& event) {
             break;
         case ButtonPress:
             if (_quarn_button_is_new(event.xany.window, event.xbutton.button, true))
-                issue_button_press(frame, event.xbutton.button, _quarn_modifiers(event.xbutton.state));
+                issue_button_press(frame, event.xbutton.button, event.xbutton.state);
             break;
         case ButtonRelease:
             if (_quarn_button_is_new(event.xany.window, event.xbutton.button, false))
-                issue_button_release(frame, event.xbutton.button, _quarn_modifiers(event.xbutton.state));
+                issue_button_release(frame, event.xbutton.button, event.xbutton.state);
             break;
         case MotionNotify:
             // A locked frame's moves come from raw motion instead.
