@@ -74,11 +74,9 @@ Modifier _quarn_modifiers(unsigned int state) {
     return meanings[state & 0xFF];
 }
 
-void _quarn_modifiers_mapping(const XMappingEvent& mapping) {
-    // A new key mapping can move Alt to another key code as much as a new
-    // modifier mapping can move it to another bit.
-    if (mapping.request == MappingModifier || mapping.request == MappingKeyboard) mapping_read = false;
-}
+// A new key mapping can move Alt to another key code as much as a new
+// modifier mapping can move it to another bit.
+void _quarn_modifiers_changed() { mapping_read = false; }
 
 void _quarn_modifiers_deinit() { mapping_read = false; }
 

@@ -201,7 +201,12 @@ Window keymap_window = None;
 }  // namespace
 
 void _quarn_handle(XEvent& event) {
-    if (_quarn_keyboard_event(event)) return;  // a layout change: no window, told apart by its type
+    // A layout change (no window, told apart by its type). Once key names
+    // selected these, Xlib turns them into no MappingNotify.
+    if (_quarn_keyboard_event(event)) {
+        _quarn_modifiers_changed();
+        return;
+    }
     // An input method, where one is open, sees every event first.
     const _quarn_KeyRoute route = _quarn_text_route(event);
     if (route == _quarn_KeyRoute::DROP) return;
@@ -211,7 +216,7 @@ void _quarn_handle(XEvent& event) {
     // the trace line is printed whatever the window.
     if (event.type == MappingNotify) {
         XRefreshKeyboardMapping(&event.xmapping);
-        _quarn_modifiers_mapping(event.xmapping);
+        if (event.xmapping.request != MappingPointer) _quarn_modifiers_changed();
         return;
     }
     if (event.type == ConfigureNotify) {
