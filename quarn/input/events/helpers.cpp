@@ -123,7 +123,7 @@ void issue_button_press(Frame::FrameBase* frame, unsigned int button, unsigned i
         _quarn_issue_mousescroll(frame, kNotches[button - 4][0], kNotches[button - 4][1]);
     }
     if (extra_button(button) && Frame::_quarn_reports(frame, Flags::Report::BUTTONS))
-        _quarn_issue_mouseextradown(frame, button, modifiers);
+        _quarn_issue_mouseextradown(frame, button, _quarn_modifiers(state));
 }
 
 void issue_button_release(Frame::FrameBase* frame, unsigned int button, unsigned int state) {
@@ -136,7 +136,7 @@ void issue_button_release(Frame::FrameBase* frame, unsigned int button, unsigned
     // Whatever the report says now: the release of each press delivered, and
     // only of those.
     if (extra_button(button) && frame->_quarn_backing->extra_buttons[button])
-        _quarn_issue_mouseextraup(frame, button, modifiers);
+        _quarn_issue_mouseextraup(frame, button, _quarn_modifiers(state));
 }
 
 // X coordinates are 16-bit, so real moves never overflow; wrapping keeps an
