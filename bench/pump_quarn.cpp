@@ -36,8 +36,11 @@ int main(int argc, char** argv) {
     {
         CountingFrame frame(delivered);
         const bool reports = argc > 2 && std::string(argv[2]) == "reports";
-        if (reports)
-            frame.set_report(Quarn::Flags::Report::WHEEL | Quarn::Flags::Report::RESIZE | Quarn::Flags::Report::TEXT);
+        if (reports) {
+            using Quarn::Flags::Report;
+            frame.set_report(Report::WHEEL | Report::RESIZE | Report::TEXT | Report::REPEAT | Report::FOCUS |
+                             Report::CROSSING | Report::REFRESH | Report::BUTTONS);
+        }
         XSync(Quarn::_quarn_display, False);
         status = bench::run_pump(argc, argv, reports ? "quarn-reports" : "quarn", frame._quarn_backing->window,
                                  delivered, [] { Quarn::Input::Events::handle(); });

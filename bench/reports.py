@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The pump with every report on (wheel, size, text through the input method)
-against GLFW, which always does its wheel and text work, and the default pump
+"""The pump with every report on (wheel, size, text through the input method,
+auto-repeat, focus, crossings, refreshes, extra buttons) against GLFW, which
+always does that work, and the default pump
 against the raw Xlib floor; contenders interleaved round after round on the
 current $DISPLAY, under a UTF-8 locale as on a desktop.
 
