@@ -224,7 +224,9 @@ TEST_F(Desktop, AnIconTooLargeForOneRequestIsHalvedUntilItFits) {
                 std::copy(pixel, pixel + 4, p);
             }
         frame.set_icon(size, size, rgba.data());  // a BadLength error ended the process
-        const auto [type, icon] = items(window, "_NET_WM_ICON");
+        const auto property = items(window, "_NET_WM_ICON");
+        const std::string& type = property.first;
+        const std::vector<long>& icon = property.second;
         ASSERT_EQ(type, "CARDINAL") << size;
         ASSERT_GE(icon.size(), 2u);
         const long width = icon[0], height = icon[1];
@@ -235,7 +237,7 @@ TEST_F(Desktop, AnIconTooLargeForOneRequestIsHalvedUntilItFits) {
         ASSERT_LT(width, size);
         EXPECT_EQ(size % width, 0) << "halved, each time by two";
         EXPECT_EQ(size / width & (size / width - 1), 0) << "halved, each time by two";
-        const auto at = [&, width = width](long x, long y) { return icon[2 + y * width + x]; };
+        const auto at = [&](long x, long y) { return icon[2 + y * width + x]; };
         EXPECT_EQ(at(width / 4, width / 4), 0xFF808080L) << "averaged, not picked";
         EXPECT_EQ(at(3 * width / 4, width / 4), 0xFF0000FFL);
         EXPECT_EQ(at(width / 4, 3 * width / 4), 0x80FF0000L) << "transparent pixels weigh nothing in the colour";

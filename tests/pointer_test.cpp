@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -310,13 +309,13 @@ TEST_F(ImageCursor, ShowsItsPixelsPremultipliedWithItsHotSpot) {
     EXPECT_EQ(cursor_image().pixels, (std::vector<unsigned long>{0x00000000, 0x400a141e}));
 
     // A larger one, its hot spot in the last row and column.
-    std::vector<unsigned char> big(48 * 32 * 4);
+    std::vector<unsigned char> big(std::size_t{48} * 32 * 4);
     for (std::size_t i = 0; i < big.size(); i += 4) big[i + 2] = big[i + 3] = 255;  // opaque blue
     frame->set_cursor(48, 32, big.data(), 47, 31);
     const auto larger = cursor_image();
     EXPECT_EQ(std::make_pair(larger.width, larger.height), std::make_pair(48, 32));
     EXPECT_EQ(std::make_pair(larger.hot_x, larger.hot_y), std::make_pair(47, 31));
-    EXPECT_EQ(larger.pixels, std::vector<unsigned long>(48 * 32, 0xff0000ff));
+    EXPECT_EQ(larger.pixels, std::vector<unsigned long>(std::size_t{48} * 32, 0xff0000ff));
 }
 
 TEST_F(ImageCursor, EachCursorHasOneOwnerThatFreesIt) {
@@ -393,7 +392,7 @@ TEST_F(ImageCursor, BadImagesAndUnknownShapesAreRefusedWithAWarningAndChangeNoth
     }
     {
         // Wider than libXcursor's images go (32767 a side).
-        const std::vector<unsigned char> wide(40000 * 4, 255);
+        const std::vector<unsigned char> wide(std::size_t{40000} * 4, 255);
         StdoutCapture capture;
         frame->set_cursor(40000, 1, wide.data(), 0, 0);
         EXPECT_EQ(capture.lines(), std::vector<std::string>{
