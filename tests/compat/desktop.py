@@ -3,7 +3,8 @@ see them. A second program (desktop_client.cpp) shows a frame and runs the
 commands it is sent; this side asks the window manager what a task bar or
 the manager's buttons would ask, gives input through XTest, and reads the
 result from the server (properties, geometry, focus, grabs, the cursor, the
-screen) and from xclip.
+screen), from xclip, and from what the client prints of its reports (focus,
+crossings, refreshes, sizes).
 
 Each feature gives one line; one that fails says what it saw, and the next
 still runs. Where a manager does not do something (twm has no maximize),
@@ -528,22 +529,29 @@ class Desktop:
             steps.append("unlocked: free, shown")
         return "; ".join(steps)
 
-    def focus_away(self):
+    def focus_away(self, held=True):
         """Another window takes the focus: the pointer free and shown, and
-        able to reach it."""
+        able to reach it. `held`: the frame holds the pointer, which is why a
+        task bar's request, not a click, gives that window the focus."""
         how = self.give_focus(self.other, "another window")
         try:
             wait_until(lambda: not self.cursor_hidden(), 3, "shown")
         except Failed:
             raise Failed(f"another window focused ({how}): the cursor stays hidden")
-        check(not self.grab_probe(), f"another window focused ({how}): the pointer stays grabbed")
+        # The frame lets go once it hears that the focus left, a moment after
+        # the server moved it; a confined pointer shows no cursor change then.
+        try:
+            wait_until(lambda: not self.grab_probe(), 3, "free")
+        except Failed:
+            raise Failed(f"another window focused ({how}): the pointer stays grabbed")
         if self.real_input:
             self.move(self.other, 80, 80)
             check(self.pointer_in(self.other) == (80, 80),
                   f"another window focused ({how}): the pointer cannot reach it ({self.pointer_in(self.other)})")
             self.click()
-        return f"another window activated ({how}, as the held pointer cannot reach it): focus left, pointer free " \
-               f"and shown" + (", clicked there" if self.real_input else "")
+        why = ", as the held pointer cannot reach it" if held else ""
+        return f"another window activated ({how}{why}): focus left, pointer free and shown" + \
+            (", clicked there" if self.real_input else "")
 
     def focus_back(self, x, y, where):
         """A click at (x, y) of the frame gives it the focus back: the lock is
@@ -565,6 +573,284 @@ class Desktop:
             self.raw_moves(1, (7, 5))
             again += ", a raw move reported"
         return again
+
+    # --- focus, crossings, refreshes, confinement ------------------------
+
+    def focus_lines(self, mark=0):
+        return self.client.since(mark, "focus ")
+
+    def crossing_lines(self, mark=0):
+        return [l for l in self.client.lines[mark:] if l.startswith(("enter ", "leave "))]
+
+    def twice_in_a_row(self, lines):
+        """The first line that repeats the one before it, or None."""
+        return next((b for a, b in zip(lines, lines[1:]) if a == b), None)
+
+    def steady(self, lines, seconds=0.3):
+        """`lines()` once nothing has been added to it for `seconds`: what a
+        report printed for one change, and nothing more."""
+        return self.settled(lambda: tuple(lines()), hold=seconds, seconds=3)[0]
+
+    def forged_crossings(self):
+        """Where the pointer cannot be moved: a sent EnterNotify and
+        LeaveNotify must print nothing (a forged crossing says nothing of the
+        pointer), and a sent motion after them its move."""
+        mark = len(self.client.lines)
+        fields = dict(time=X.CurrentTime, root=self.root, window=self.window, same_screen=1, child=X.NONE,
+                      root_x=0, root_y=0, event_x=60, event_y=50, state=0)
+        for kind in (xevent.EnterNotify, xevent.LeaveNotify):
+            self.window.send_event(kind(detail=X.NotifyNonlinear, mode=X.NotifyNormal, flags=0, **fields),
+                                   propagate=False)
+        self.window.send_event(xevent.MotionNotify(detail=0, **fields), propagate=False)
+        self.conn.sync()
+        wait_until(lambda: self.client.since(mark, "move "), 3, "the sent motion's move printed")
+        printed = self.crossing_lines(mark)
+        check(not printed, f"a sent (forged) EnterNotify and LeaveNotify printed {printed}")
+        return "n/a: XTest pointer motion crashes headless Xwayland, so no pointer crosses the frame; a sent " \
+               "EnterNotify and LeaveNotify printed nothing (forged crossings tell nothing), the sent motion " \
+               "after them its move"
+
+    def crossing(self):
+        """CROSSING: the pointer moved into the frame at a point gives one
+        enter at that point; moved out onto the other window, one leave at
+        where it went, in the frame's pixels."""
+        if not self.real_input:
+            return self.forged_crossings()
+        into, onto = (60, 50), (80, 80)
+        self.move(self.other, *onto)
+        # Where the pointer was over the frame, its leave comes first.
+        if self.crossing_lines()[-1:] and self.crossing_lines()[-1].startswith("enter "):
+            wait_until(lambda: self.crossing_lines()[-1].startswith("leave "), 3, "the leave of the pointer parked")
+        mark = len(self.client.lines)
+        self.move(self.window, *into)
+        want = f"enter {into[0]} {into[1]}"
+        try:
+            wait_until(lambda: self.crossing_lines(mark), 3, "enter")
+        except Failed:
+            raise Failed(f"the pointer moved into the frame at {into}: nothing printed")
+        out = len(self.client.lines)
+        self.move(self.other, *onto)
+        went = self.window.translate_coords(self.other, *onto)
+        left = f"leave {went.x} {went.y}"
+        entered = [l for l in self.client.lines[mark:out] if l.startswith(("enter ", "leave "))]
+        check(entered == [want], f"the pointer moved into the frame at {into}: printed {entered}, not [{want!r}]")
+        printed = self.steady(lambda: self.crossing_lines(out))
+        check(list(printed) == [left], f"{want}; the pointer moved onto the other window ({onto} there): printed "
+                                       f"{list(printed)}, not [{left!r}]")
+        kinds = [line.split()[0] for line in self.crossing_lines()]
+        check(not self.twice_in_a_row(kinds), f"{want}, {left}; but over the client's life an enter or a leave "
+                                              f"came twice in a row: {self.crossing_lines()}")
+        return f"XTest moves: into the frame at ({into[0]},{into[1]}): one \"{want}\"; onto the other window: " \
+               f"one \"{left}\"; enters and leaves alternate ({len(kinds)} so far)"
+
+    def overlaps(self, window):
+        """Whether `window`'s top level shares pixels with the frame's client area."""
+        cover = top_level(self.conn, window)
+        at, size = self.root.translate_coords(cover, 0, 0), cover.get_geometry()
+        x, y, width, height = self.placed()
+        return at.x < x + width and x < at.x + size.width and at.y < y + height and y < at.y + size.height
+
+    def above(self, window):
+        """Whether `window`'s top level is stacked above the frame's."""
+        order = [child.id for child in self.root.query_tree().children]
+        return order.index(top_level(self.conn, window).id) > order.index(top_level(self.conn, self.window).id)
+
+    def covers(self, window):
+        return self.overlaps(window) and self.above(window)
+
+    def cover(self):
+        """Puts a window over the frame's lower right corner, away from the
+        pointer: the other window, moved and raised as its client (and a
+        pager) asks; where the manager does not put it there, a window no
+        manager handles, as menus are. Returns how, and what takes it away
+        again."""
+        x, y, width, height = self.placed()
+        to = (x + width - 100, y + height - 80)
+        was = geometry(self.conn, self.other)[:2]
+        self.other.configure(x=to[0], y=to[1], stack_mode=X.Above)
+        self.conn.sync()
+        # Some managers raise no window at its own client's request (focus
+        # stealing), but do at a pager's.
+        raised = "configure with stack mode Above"
+        if self.manager and supports(self.conn, "_NET_RESTACK_WINDOW"):
+            self.send_to_manager(self.other, "_NET_RESTACK_WINDOW", [2, X.NONE, X.Above, 0, 0])
+            raised += ", and _NET_RESTACK_WINDOW as a pager asks"
+        if self.changes(lambda: self.covers(self.other)):
+            back = OTHER[:2]
+
+            def away():
+                self.other.configure(x=back[0], y=back[1])
+                self.conn.sync()
+                wait_until(lambda: not self.covers(self.other), 3, "the other window moved away from the frame")
+            return f"the other window moved over it and back (raised by {raised})", away
+        at = geometry(self.conn, self.other)[:2]
+        if self.overlaps(self.other):
+            put = f"put the other window at {at}, over the frame's place, but kept it below the frame"
+        else:
+            put = f"put the other window at {at}, not over the frame" if at != was else \
+                f"left the other window at {at}"
+        left = f"{self.manager or 'the server'} {put} ({raised}; nothing more within {NOTHING_WITHIN} s)"
+        menu = self.root.create_window(to[0], to[1], 160, 120, 0, X.CopyFromParent, X.InputOutput, X.CopyFromParent,
+                                       background_pixel=self.conn.screen().white_pixel, override_redirect=True)
+        menu.map()
+        self.conn.sync()
+        wait_until(lambda: self.viewable(menu) and self.covers(menu), 3, "an override-redirect window over the frame")
+
+        def away():
+            menu.destroy()
+            self.conn.sync()
+        return f"{left}: an override-redirect window (as a menu) mapped over it and destroyed", away
+
+    def compositor(self):
+        """The owner of the screen's compositing selection, or None."""
+        owner = self.conn.get_selection_owner(self.atom(f"_NET_WM_CM_S{self.conn.get_default_screen()}"))
+        owner = getattr(owner, "id", owner)
+        return owner or None
+
+    def refresh(self):
+        """REFRESH: at least one after the frame was first shown; one more
+        once a window over it goes away, unless a compositing manager keeps
+        the frame's pixels (the server then sends no Expose)."""
+        lines = self.client.lines
+        shown = lines.index("shown")
+        first = lines[shown:].count("refresh")
+        check(first, "no refresh printed after the frame was first shown")
+        how, away = self.cover()
+        mark = len(lines)
+        away()
+        got = self.changes(lambda: self.client.since(mark, "refresh"))
+        text = f"refreshed after first shown; {how}: "
+        if got:
+            return text + "a refresh once uncovered"
+        owner = self.compositor()
+        check(owner, f"{text}no refresh within {NOTHING_WITHIN} s of being uncovered, and no compositing manager "
+                     f"(_NET_WM_CM_S0 has no owner)")
+        return text + f"no refresh within {NOTHING_WITHIN} s of being uncovered: a compositing manager keeps the " \
+                      f"frame's pixels, so the server sends no Expose (_NET_WM_CM_S0 owned by {owner:#x})"
+
+    def focus_taken_back(self):
+        """Where the frame cannot be focused as a person does (no XTest
+        pointer): XSetInputFocus on it. Returns None where it keeps the focus,
+        else who has it now, once the compositor has taken it back."""
+        self.window.set_input_focus(X.RevertToPointerRoot, X.CurrentTime)
+        self.conn.sync()
+        if self.changes(lambda: self.focused() != self.window.id):
+            return self.focus_name()
+        return None
+
+    def focus(self):
+        """FOCUS: "focus 1" once the frame is focused as a person focuses it,
+        "focus 0" once when another window is given the focus, "focus 1" once
+        when the frame is focused back; never the same twice in a row."""
+        if not self.real_input:
+            mark = len(self.client.lines)
+            taker = self.focus_taken_back()
+            if taker:
+                printed = list(self.steady(lambda: self.focus_lines(mark)))
+                check(printed == ["focus 1", "focus 0"], f"XSetInputFocus on the frame, then {taker} had the focus: "
+                                                         f"printed {printed}, not ['focus 1', 'focus 0']")
+                return f"n/a as a person gives it: the compositor takes the focus back (XSetInputFocus on the " \
+                       f"frame, then {taker} had it): \"focus 1\", then \"focus 0\", once each"
+        steps = [f"frame focused ({self.focus_frame(60, 50)})"]
+        try:
+            wait_until(lambda: self.focus_lines()[-1:] == ["focus 1"], 3, "focus 1")
+        except Failed:
+            raise Failed(f"{steps[0]}: the last focus line is {self.focus_lines()[-1:]}, not \"focus 1\"")
+        steps[0] += ": \"focus 1\""
+        for step, want in ((lambda: self.focus_away(held=False), "focus 0"),
+                           (lambda: self.focus_again(60, 50), "focus 1")):
+            mark = len(self.client.lines)
+            steps.append(step())
+            try:
+                wait_until(lambda: self.focus_lines(mark), 3, want)
+            except Failed:
+                raise Failed(f"{'; '.join(steps)}: nothing printed, not \"{want}\"")
+            printed = list(self.steady(lambda: self.focus_lines(mark)))
+            check(printed == [want], f"{'; '.join(steps)}: printed {printed}, not [{want!r}]")
+            steps[-1] += f": \"{want}\" once"
+        repeated = self.twice_in_a_row(self.focus_lines())
+        check(not repeated, f"{'; '.join(steps)}; \"{repeated}\" printed twice in a row: {self.focus_lines()}")
+        return "; ".join(steps) + f"; never twice in a row ({len(self.focus_lines())} focus lines)"
+
+    def focus_again(self, x, y):
+        """A click at (x, y) of the frame, far enough from the last click on
+        the other window to be no double-click."""
+        time.sleep(DOUBLE_CLICK_APART)
+        return f"focus back ({self.focus_frame(x, y)})"
+
+    def pushed(self, start, push):
+        """Where a relative move by `push` from `start` (the frame's pixels)
+        leaves the pointer, in the frame's pixels."""
+        self.move(self.window, *start)
+        self.move_by(*push)
+        return self.pointer_in(self.window)
+
+    def inside(self, at):
+        width, height = self.placed()[2:]
+        return 0 <= at[0] < width and 0 <= at[1] < height
+
+    def confinement(self):
+        """set_pointer_confined: with the frame focused, pushes past each edge
+        stop at it, the cursor stays visible and another client cannot grab
+        the pointer; focus away: free; focus back: held again; unconfined:
+        free."""
+        if not self.real_input:
+            self.client.run("confine")
+            taker = self.focus_taken_back()
+            if not taker:
+                check(self.grab_probe() and not self.cursor_hidden(), "confined, the frame focused (XSetInputFocus): "
+                      f"another client's grab {'refused' if self.grab_probe() else 'succeeds'}, the cursor "
+                      f"{'hidden' if self.cursor_hidden() else 'shown'}")
+                self.client.run("unconfine")
+                check(not self.grab_probe(), "unconfined: the pointer stays grabbed")
+                return "confined, the frame focused (XSetInputFocus): cursor shown, another client's grab " \
+                       "AlreadyGrabbed; no pushes (XTest pointer motion crashes headless Xwayland); unconfined: free"
+            try:
+                wait_until(lambda: not self.grab_probe(), 3, "free")
+            except Failed:
+                raise Failed(f"confined, XSetInputFocus on the frame, then {taker} had the focus: the pointer stays "
+                             f"grabbed")
+            self.client.run("unconfine")
+            return f"n/a: the confinement holds only while the frame has the focus, and the compositor takes it " \
+                   f"back (XSetInputFocus on the frame, then {taker} had it): meanwhile the pointer free (another " \
+                   f"client's grab succeeds); no pushes (XTest pointer motion crashes headless Xwayland)"
+        width, height = self.placed()[2:]
+        centre = (width // 2, height // 2)
+        steps = [f"frame focused ({self.focus_frame(*centre)})"]
+        self.client.run("confine")
+        edges = {(SCREEN[0], 0): (width - 1, centre[1]), (-SCREEN[0], 0): (0, centre[1]),
+                 (0, SCREEN[1]): (centre[0], height - 1), (0, -SCREEN[1]): (centre[0], 0)}
+        stops = []
+        for push, edge in edges.items():
+            at = self.pushed(centre, push)
+            check(at == edge, f"confined: a push of {push} from {centre} left the pointer at {at} in the frame, "
+                              f"not at its edge {edge}")
+            stops.append(f"({at[0]},{at[1]})")
+        check(not self.cursor_hidden(), "confined: the cursor is hidden")
+        check(self.grab_probe(), "confined: another client could grab the pointer")
+        steps.append(f"confined: pushes past each edge stopped at {' '.join(stops)}, cursor shown, another "
+                     f"client's grab AlreadyGrabbed")
+        steps.append(self.focus_away())
+        # A click-to-focus manager holds the pointer during the click, so a
+        # grab refused is what the probe cannot tell from the library's: the
+        # push that stops at the edge can.
+        right = (SCREEN[0], 0)
+        started = time.monotonic()
+        how = self.focus_again(*centre)
+        try:
+            wait_until(lambda: self.grab_probe() and self.pushed(centre, right) == edges[right], 4, "held")
+        except Failed:
+            raise Failed(f"{'; '.join(steps)}; {how}: not confined again within 4 s (grabbed: {self.grab_probe()}, "
+                         f"a push right from {centre} to {self.pushed(centre, right)}, {self.focus_name()} focused)")
+        check(not self.cursor_hidden(), f"{how}: confined again, but the cursor is hidden")
+        steps.append(f"{how}: confined again after {time.monotonic() - started:.1f} s (a push stopped at the edge, "
+                     f"another client's grab AlreadyGrabbed)")
+        self.client.run("unconfine")
+        check(not self.grab_probe(), "unconfined: the pointer stays grabbed")
+        at = self.pushed(centre, right)
+        check(not self.inside(at), f"unconfined: a push right from {centre} stopped at {at}, inside the frame")
+        steps.append(f"unconfined: free, a push right goes on to ({at[0]},{at[1]})")
+        return "; ".join(steps)
 
     def size_lines(self, mark):
         return [tuple(int(v) for v in l.split()[1].split("x")) for l in self.client.since(mark, "size ")]
@@ -664,6 +950,10 @@ def check_desktop(cell, conn, binary, env, processes, manager):
     feature("fullscreen", desktop.fullscreen, "windowed")
     feature("fullscreen x2 at once", desktop.fullscreen_twice, "windowed")
     feature("pointer lock", desktop.pointer_lock, "unlock")
+    feature("crossing", desktop.crossing)
+    feature("refresh", desktop.refresh)
+    feature("focus", desktop.focus)
+    feature("confinement", desktop.confinement, "unconfine")
     feature("maximize/minimize/restore", desktop.reports)
     try:
         desktop.quit_client()

@@ -1,10 +1,11 @@
 // The frame the desktop matrix checks beside the demo: a window titled in
-// UTF-8, with a solid icon, that reports RESIZE and obeys the commands it
-// reads, one per line, from standard input:
+// UTF-8, with a solid icon, that reports RESIZE, FOCUS, CROSSING and REFRESH
+// and obeys the commands it reads, one per line, from standard input:
 //
 //   fullscreen, windowed   set_fullscreen(true), set_fullscreen(false)
 //   fullscreen-twice       both in one go: it must end windowed
 //   lock, unlock           set_pointer_locked(true), (false)
+//   confine, unconfine     set_pointer_confined(true), (false)
 //   copy TEXT              set_clipboard(TEXT)
 //   copy-large             set_clipboard(large_text())
 //   paste                  prints "clipboard BYTES TEXT" from get_clipboard()
@@ -12,7 +13,8 @@
 //
 // Prints "shown" once the window is up, "ok COMMAND" once a command has
 // run, and what the frame reports: "size WxH", "minimized", "maximized",
-// "move X Y DX DY". `--fullscreen` asks for fullscreen before the frame is
+// "move X Y DX DY", "focus 1" and "focus 0", "enter X Y", "leave X Y",
+// "refresh". `--fullscreen` asks for fullscreen before the frame is
 // shown. `--wm-name WINDOW` instead prints WINDOW's WM_NAME as a window
 // manager decodes it (ICCCM text in any encoding, to UTF-8) and ends.
 #include <X11/Xlib.h>
@@ -69,7 +71,8 @@ public:
         std::vector<unsigned char> icon(kIconSize * kIconSize * 4);
         for (std::size_t i = 0; i < icon.size(); ++i) icon[i] = kIconColour[i % 4];
         set_icon(kIconSize, kIconSize, icon.data());
-        set_report(Quarn::Flags::Report::RESIZE);
+        set_report(Quarn::Flags::Report::RESIZE | Quarn::Flags::Report::FOCUS | Quarn::Flags::Report::CROSSING |
+                   Quarn::Flags::Report::REFRESH);
         if (fullscreen) set_fullscreen(true);
         set_show(true, 0);
     }
@@ -88,6 +91,18 @@ public:
         say("move " + std::to_string(event->x) + " " + std::to_string(event->y) + " " + std::to_string(event->x_rel) +
             " " + std::to_string(event->y_rel));
     }
+    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventFrameFocus* event) override {
+        say(event->focused ? "focus 1" : "focus 0");
+    }
+    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventMouseEnter* event) override {
+        say("enter " + std::to_string(event->x) + " " + std::to_string(event->y));
+    }
+    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventMouseLeave* event) override {
+        say("leave " + std::to_string(event->x) + " " + std::to_string(event->y));
+    }
+    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventFrameRefresh*) override {
+        say("refresh");
+    }
 };
 
 // Runs one command; false for one it does not know.
@@ -99,6 +114,8 @@ bool run(DesktopFrame& frame, const std::string& command) {
         frame.set_fullscreen(false);
     } else if (command == "lock" || command == "unlock") {
         frame.set_pointer_locked(command == "lock");
+    } else if (command == "confine" || command == "unconfine") {
+        frame.set_pointer_confined(command == "confine");
     } else if (command.rfind("copy ", 0) == 0) {
         Quarn::set_clipboard(command.substr(5));
     } else if (command == "copy-large") {
