@@ -208,6 +208,19 @@ TEST_P(ModifierMapping, AltAndSuperAreWhereverTheModifierMappingPutsThem) {
         ASSERT_EQ(presses.size(), 1u) << expected;
         EXPECT_EQ(names(presses[0].modifiers), expected);
     }
+    // Text follows it too: Alt's keys are shortcuts, wherever Alt is, and
+    // Super's (on Mod1 now) type as usual.
+    frame.set_report(Quarn::Flags::Report::TEXT);
+    for (const auto& [held, typed] : {std::make_pair(Modifier::ALT, ""), std::make_pair(Modifier::SUPER, "x")}) {
+        log.clear();
+        input.key(frame, XK_x, held);
+        quarn_test::settle(*client);
+        std::string text;
+        for (const Call& call : calls_at(log, "EventText")) text += call.text;
+        EXPECT_EQ(text, typed) << names(held);
+    }
+    frame.set_report(Quarn::Flags::Report::NONE);
+
     // Buttons read the same mapping. (Three modifiers, which no window
     // manager binds to a click, as it may Alt or Super alone.)
     log.clear();

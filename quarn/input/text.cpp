@@ -15,6 +15,7 @@
 #include "quarn/helpers.h"
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
+#include "quarn/input/modifiers.h"
 
 namespace Quarn {
 namespace Input {
@@ -258,8 +259,9 @@ void _quarn_text_focus(Frame::FrameBase* frame, bool focused) {
 
 void _quarn_issue_text(Frame::FrameBase* frame, XKeyEvent& key) {
     if (!Frame::_quarn_reports(frame, Flags::Report::TEXT)) return;
-    // Ctrl+C is a shortcut, not text; AltGr (ISO_Level3_Shift) is not Mod1.
-    if (key.state & (ControlMask | Mod1Mask)) return;
+    // Ctrl+C and Alt+F are shortcuts, not text, wherever the modifier mapping
+    // puts Alt; AltGr (ISO_Level3_Shift) is neither.
+    if (_quarn_modifiers(key.state) & (Flags::Modifier::CONTROL | Flags::Modifier::ALT)) return;
     char buffer[64] = {};
     if (XIC context = frame->_quarn_backing->input_context) {
         KeySym symbol = NoSymbol;
