@@ -89,10 +89,7 @@ std::size_t piece_limit() {
 
 std::string to_latin1(const std::string& utf8) {
     std::string latin1;
-    for (std::size_t at = 0; at < utf8.size();) {
-        const char32_t codepoint = _quarn_next_codepoint(utf8.c_str(), at);
-        latin1 += codepoint < 0x100 ? static_cast<char>(codepoint) : '?';
-    }
+    _quarn_to_latin1(utf8, latin1);
     return latin1;
 }
 

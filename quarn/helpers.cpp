@@ -34,6 +34,24 @@ char32_t _quarn_next_codepoint(const char* text, std::size_t& at) {
     return codepoint;
 }
 
+bool _quarn_to_latin1(const std::string& utf8, std::string& latin1) {
+    bool fits = true;
+    for (std::size_t at = 0; at < utf8.size();) {
+        const char32_t codepoint = _quarn_next_codepoint(utf8.c_str(), at);
+        fits = fits && codepoint < 0x100;
+        latin1 += codepoint < 0x100 ? static_cast<char>(codepoint) : '?';
+    }
+    return fits;
+}
+
+Window _quarn_parent_of(Window window) {
+    Window root = None, parent = None, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(_quarn_display, window, &root, &parent, &children, &count)) return None;
+    if (children) XFree(children);
+    return parent;
+}
+
 std::vector<long> _quarn_window_items(Window window, Atom property, Atom type) {
     Atom actual = None;
     int format = 0;

@@ -25,6 +25,14 @@ int _quarn_get_next_id();
 /// it. Expects valid UTF-8 (an input method's, or the application's).
 char32_t _quarn_next_codepoint(const char* text, std::size_t& at);
 
+/// `utf8` in Latin-1, with "?" for each character beyond U+00FF; returns
+/// whether every character fitted.
+bool _quarn_to_latin1(const std::string& utf8, std::string& latin1);
+
+/// `window`'s parent (the root window when no manager has reparented it), or
+/// None where the server does not know the window. One round trip.
+Window _quarn_parent_of(Window window);
+
 /// The 32-bit items of `window`'s `property` of `type`, as Xlib hands them
 /// (longs); empty when it is absent or of another type. One round trip.
 std::vector<long> _quarn_window_items(Window window, Atom property, Atom type);

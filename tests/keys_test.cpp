@@ -71,6 +71,13 @@ protected:
         return result;
     }
     KeyCode code(KeySym symbol) { return XKeysymToKeycode(client->display(), symbol); }
+    // X pressed with `held` in `frame`: the calls it gave, and its presses.
+    std::vector<Call> press_x(RecordingFrame& frame, Modifier held) {
+        log.clear();
+        input.key(frame, XK_x, held);
+        quarn_test::settle(*client);
+        return keys(log, "EventKeyDown", XK_x);
+    }
 
     Quarn::Testing::Input input;
     std::vector<Call> log;
@@ -101,10 +108,7 @@ TEST_F(Keys, ShortcutsCarryTheModifiersHeldBeforeTheKeyAndTheKeysOwnPressHasNone
         {Modifier::NONE, "NONE"},
     };
     for (const auto& [held, expected] : kCases) {
-        log.clear();
-        input.key(frame, XK_x, held);
-        quarn_test::settle(*client);
-        const auto presses = keys(log, "EventKeyDown", XK_x);
+        const auto presses = press_x(frame, held);
         ASSERT_EQ(presses.size(), 1u) << expected;
         EXPECT_EQ(names(presses[0].modifiers), expected);
         EXPECT_EQ(names(keys(log, "EventKeyUp", XK_x)[0].modifiers), expected);
@@ -201,10 +205,7 @@ TEST_P(ModifierMapping, AltAndSuperAreWhereverTheModifierMappingPutsThem) {
         {Modifier::ALT | Modifier::SUPER | Modifier::SHIFT, "SHIFT|ALT|SUPER"},
     };
     for (const auto& [held, expected] : kCases) {
-        log.clear();
-        input.key(frame, XK_x, held);
-        quarn_test::settle(*client);
-        const auto presses = keys(log, "EventKeyDown", XK_x);
+        const auto presses = press_x(frame, held);
         ASSERT_EQ(presses.size(), 1u) << expected;
         EXPECT_EQ(names(presses[0].modifiers), expected);
     }

@@ -63,23 +63,6 @@ void _quarn_name_application(Window window) {
 
 namespace {
 
-// `utf8` (up to its first NUL) in Latin-1, when it is valid UTF-8 and every
-// character fits (U+0000 to U+00FF, two bytes at most each).
-bool to_latin1(const char* utf8, std::string& latin1) {
-    for (const char* at = utf8; *at; ++at) {
-        const auto lead = static_cast<unsigned char>(*at);
-        if (lead < 0x80) {
-            latin1 += *at;
-            continue;
-        }
-        const auto next = static_cast<unsigned char>(at[1]);
-        if ((lead != 0xC2 && lead != 0xC3) || (next & 0xC0) != 0x80) return false;
-        latin1 += static_cast<char>(((lead & 0x1Fu) << 6) | (next & 0x3Fu));
-        ++at;
-    }
-    return true;
-}
-
 // `utf8` (up to its first NUL) as COMPOUND_TEXT: Latin-1 characters in the
 // text's initial sets, each run of others as a UTF-8 segment (ESC % G to
 // ESC % @), as Xlib writes it in a UTF-8 locale. Made here because Xlib's
@@ -111,7 +94,7 @@ void _quarn_set_title(Window window, const std::string& title) {
     // Latin-1: a title that fits is written so (ASCII as XStoreName writes
     // it), any other as COMPOUND_TEXT.
     std::string latin1;
-    const bool fits = to_latin1(title.c_str(), latin1);
+    const bool fits = _quarn_to_latin1(title.c_str(), latin1);
     std::string icccm = fits ? latin1 : to_compound_text(title);
     XTextProperty text{};
     text.value = reinterpret_cast<unsigned char*>(icccm.data());
@@ -265,20 +248,11 @@ void edit_state_property(Window window, bool add) {
                     reinterpret_cast<const unsigned char*>(kept.data()), static_cast<int>(kept.size()));
 }
 
-// The window's parent; the root window when no manager has reparented it.
-Window parent_of(Window window) {
-    Window root = None, parent = None, *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(_quarn_display, window, &root, &parent, &children, &count)) return None;
-    if (children) XFree(children);
-    return parent;
-}
-
 // The window as placed on the screen: its manager's frame where it has one
 // (its x and y are what a move of the window asks for, decorations and all).
 Window top_level(Window window) {
     const Window root = DefaultRootWindow(_quarn_display);
-    for (Window parent = parent_of(window); parent != root && parent != None; parent = parent_of(window))
+    for (Window parent = _quarn_parent_of(window); parent != root && parent != None; parent = _quarn_parent_of(window))
         window = parent;
     return window;
 }
@@ -291,13 +265,13 @@ Window top_level(Window window) {
 void withdraw(Window window) {
     const Window root = DefaultRootWindow(_quarn_display);
     XUnmapWindow(_quarn_display, window);
-    if (parent_of(window) == root) return;
+    if (_quarn_parent_of(window) == root) return;
     XEvent unmap{};
     unmap.xunmap.type = UnmapNotify;
     unmap.xunmap.event = root;
     unmap.xunmap.window = window;
     XSendEvent(_quarn_display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &unmap);
-    for (int tries = 0; tries < 100 && parent_of(window) != root; ++tries) usleep(10000);
+    for (int tries = 0; tries < 100 && _quarn_parent_of(window) != root; ++tries) usleep(10000);
     XSync(_quarn_display, False);
 }
 

@@ -7,6 +7,7 @@
 
 #include "quarn/frame/cursors.h"
 #include "quarn/frame/frame.h"
+#include "quarn/helpers.h"
 #include "quarn/init.h"
 #include "quarn/input/events/helpers.h"
 #include "quarn/input/state.h"
@@ -195,14 +196,9 @@ bool has_focus(const FrameBase* frame, const int (&pointer)[2]) {
     const bool inside =
         pointer[0] >= 0 && pointer[1] >= 0 && pointer[0] < frame->dimensions[0] && pointer[1] < frame->dimensions[1];
     if (focus == PointerRoot) return inside;
-    for (Window at = window; at != None;) {
-        Window root = None, parent = None, *children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(_quarn_display, at, &root, &parent, &children, &count)) return false;
-        if (children) XFree(children);
-        if (parent == focus) return inside;
-        at = parent == root ? None : parent;
-    }
+    const Window root = DefaultRootWindow(_quarn_display);
+    for (Window at = _quarn_parent_of(window); at != None; at = at == root ? None : _quarn_parent_of(at))
+        if (at == focus) return inside;
     return false;
 }
 

@@ -51,12 +51,6 @@ bool read_maximized(Window window) {
     return vertical && horizontal;
 }
 
-// Whether `frame` is still the frame of `window`: a callback may destroy it.
-bool registered(const FrameBase* frame, Window window) {
-    const auto entry = _quarn_windows->find(window);
-    return entry != _quarn_windows->end() && entry->second == frame;
-}
-
 }  // namespace
 
 bool _quarn_reports(const FrameBase* frame, const Flags::Report& report) {
@@ -140,7 +134,7 @@ void _quarn_report_crossing(FrameBase* frame, const XCrossingEvent& crossing) {
         else
             Input::Events::_quarn_issue_mouseleave(frame, crossing.x, crossing.y);
         // Its callbacks may have destroyed the frame.
-        if (!registered(frame, window)) return;
+        if (_quarn_frame_of(window) != frame) return;
     }
 
     // `focus`: the window is the focus window or inside it, or the focus is

@@ -86,10 +86,7 @@ bool wait(int timeout_ms) {
 
 namespace {
 
-Frame::FrameBase* lookup(Window window) {
-    const auto entry = Frame::_quarn_windows->find(window);
-    return entry == Frame::_quarn_windows->end() ? nullptr : entry->second;
-}
+Frame::FrameBase* lookup(Window window) { return Frame::_quarn_frame_of(window); }
 
 int key_symbol(XKeyEvent& key) { return static_cast<int>(XLookupKeysym(&key, 0)); }
 

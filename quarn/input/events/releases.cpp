@@ -114,9 +114,7 @@ void _quarn_issue_owed_releases() {
     while (next_owed < owed.size()) {
         // Taken before its callbacks, which may add releases or throw.
         const Release release = owed[next_owed++];
-        if (!Frame::_quarn_windows) continue;
-        const auto entry = Frame::_quarn_windows->find(release.window);
-        if (entry != Frame::_quarn_windows->end()) deliver(entry->second, release);
+        if (Frame::FrameBase* frame = Frame::_quarn_frame_of(release.window)) deliver(frame, release);
     }
     owed.clear();
     next_owed = 0;
