@@ -1,7 +1,8 @@
 # cmake --install: the library, its headers under include/quarn/ (the same
 # tree as the sources), a CMake package exporting Quarn::quarn, and quarn.pc;
 # with the test kit also Quarn::testing (the package's `testing` component),
-# quarn-testing.pc and the quarn-test-server command.
+# quarn-testing.pc and the quarn-test-server command; with Dear ImGui found
+# also Quarn::imgui (the `imgui` component), its header and quarn-imgui.pc.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -9,7 +10,8 @@ install(TARGETS quarn EXPORT QuarnTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY quarn/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quarn FILES_MATCHING PATTERN "*.h")
+install(DIRECTORY quarn/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quarn FILES_MATCHING PATTERN "*.h"
+  PATTERN imgui EXCLUDE)
 
 set(QUARN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Quarn)
 install(EXPORT QuarnTargets NAMESPACE Quarn:: DESTINATION ${QUARN_CMAKE_DIR})
@@ -39,4 +41,12 @@ if(QUARN_TESTING)
   install(TARGETS quarn-test-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   configure_file(cmake/quarn-testing.pc.in ${PROJECT_BINARY_DIR}/quarn-testing.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/quarn-testing.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()
+
+if(TARGET quarn_imgui)
+  install(TARGETS quarn_imgui EXPORT QuarnImguiTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(EXPORT QuarnImguiTargets NAMESPACE Quarn:: DESTINATION ${QUARN_CMAKE_DIR})
+  install(FILES quarn/imgui/imgui_impl_quarn.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quarn/imgui)
+  configure_file(cmake/quarn-imgui.pc.in ${PROJECT_BINARY_DIR}/quarn-imgui.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/quarn-imgui.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endif()
