@@ -440,8 +440,10 @@ bool ImGui_ImplQuarn_ProcessEvent(const Quarn::Input::State* state, const Events
         }
         case 262144:
             data->pointer_inside = false;
-            // A button held in the frame keeps the pointer's moves coming
-            // (X's implicit grab): ImGui's drag goes on outside.
+            // Where a button pressed in the frame is held, X goes on
+            // reporting the pointer's moves outside it (its implicit grab),
+            // after this leave: ImGui's drag keeps the pointer meanwhile, and
+            // the release outside ends it (button()).
             if (!any_button_held(*data)) pointer(*data, -FLT_MAX, -FLT_MAX);
             return io.WantCaptureMouse;
         case 65536: io.AddFocusEvent(static_cast<const Events::EventFrameFocus*>(event)->focused); return false;
