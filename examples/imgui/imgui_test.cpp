@@ -166,6 +166,9 @@ void run() {
         io.DisplaySize.y);
     check(io.BackendPlatformName && std::strcmp(io.BackendPlatformName, "imgui_impl_quarn") == 0,
           "ImGui names the backend");
+    const long differing = Quarn::Testing::compare(Quarn::Testing::capture(window), IMGUI_GOLDEN, 2);
+    row("first picture: %ld pixels differ from imgui.png", differing);
+    check(differing == 0, "the scene with ImGui's windows on top, as imgui.png shows it");
 
     // What the server shows for the text and arrow shapes.
     unsigned long text_cursor = 0, arrow_cursor = 0;
@@ -210,6 +213,7 @@ void run() {
     check(over_field == text_cursor, "the text cursor over the field");
     input.click(window, window.field.x(0.3f), window.field.y());
     check(frames_until([&] { return io.WantCaptureKeyboard; }), "the field is active");
+    hover(400, 60);  // the keys are the field's wherever the pointer is
     input.type(window, "h");
     input.key(window, XK_dead_acute);
     input.type(window, "ello");
@@ -226,14 +230,16 @@ void run() {
     }
     row("pasted: \"%s\"", window.text);
 
-    // Back to the scene: the field lets go, and keys are the scene's again.
-    hover(400, 60);
+    // A click on the scene: the field lets go, and keys are the scene's
+    // again, even with the pointer over ImGui's window.
     input.click(window, 400, 60);
     check(frames_until([&] { return !io.WantCaptureKeyboard; }), "a click on the scene leaves the field");
+    hover(window.button.x(), window.button.y());
     input.key(window, XK_space);
     check(frames_until([&] { return window.answers.count(kKeyDown) && !window.answers[kKeyDown]; }),
           "ProcessEvent answers false for keys with no field active");
-    row("scene: key answered %s with no field active", yes_no(window.answers[kKeyDown]));
+    row("no field active: key answered %s with the pointer over ImGui's window (mouse captured %s)",
+        yes_no(window.answers[kKeyDown]), yes_no(io.WantCaptureMouse));
 
     // The list, three notches down.
     hover(window.list.x(), window.list.y());
