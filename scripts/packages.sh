@@ -2,7 +2,9 @@
 # (Quarn::testing, built by default) needs XTest and libpng, and Xvfb to run.
 build_packages=(cmake make g++ pkg-config libx11-dev libgl-dev libglu1-mesa-dev libglew-dev libgl1-mesa-dri libglx-mesa0
   libxtst-dev libpng-dev xvfb libxkbcommon-dev libxkbcommon-x11-dev libx11-xcb-dev libxcursor-dev libxi-dev)
-test_packages=(libgtest-dev xauth x11-utils x11-xkb-utils openbox imagemagick xdotool dbus ibus)
+# Dear ImGui (libimgui-dev) so that Quarn::imgui, its example and their tests
+# are always built and run here.
+test_packages=(libgtest-dev xauth x11-utils x11-xkb-utils openbox imagemagick xdotool dbus ibus libimgui-dev)
 fuzz_packages=(clang libclang-rt-14-dev)
 bench_packages=(libglfw3-dev libsdl2-dev gnuplot-nox valgrind python3)
 lint_packages=(clang-format clang-tidy doxygen graphviz)
