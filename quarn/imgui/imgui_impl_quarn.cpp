@@ -92,6 +92,14 @@ int modifier_of(unsigned int key) {
     }
 }
 
+// The index in io.KeysDown[512] of an X key symbol: Latin-1's symbols as
+// they are, the function keys' page (0xff00 to 0xffff) from 256; -1 for the rest.
+int key_index(unsigned int key) {
+    if (key < 256) return static_cast<int>(key);
+    if ((key & 0xffffff00u) == 0xff00u) return 256 + static_cast<int>(key & 0xffu);
+    return -1;
+}
+
 #if QUARN_IMGUI_QUEUE
 
 ImGuiKey imgui_key(unsigned int key) {
@@ -159,16 +167,6 @@ const ImGuiKey modifier_keys[MODIFIERS] = {ImGuiMod_Shift, ImGuiMod_Ctrl, ImGuiM
 const ImGuiKey modifier_keys[MODIFIERS] = {ImGuiKey_ModShift, ImGuiKey_ModCtrl, ImGuiKey_ModAlt, ImGuiKey_ModSuper};
 #endif
 
-#else
-
-// The index in io.KeysDown[512] of an X key symbol: Latin-1's symbols as
-// they are, the function keys' page (0xff00 to 0xffff) from 256; -1 for the rest.
-int key_index(unsigned int key) {
-    if (key < 256) return static_cast<int>(key);
-    if ((key & 0xffffff00u) == 0xff00u) return 256 + static_cast<int>(key & 0xffu);
-    return -1;
-}
-
 #endif
 
 // Takes the modifiers held from a key or button event, with the change of
@@ -203,7 +201,9 @@ void key(Backend& data, const Events::EventKeyBase& event, bool down) {
     if (key == ImGuiKey_None) return;
     ImGuiIO& io = ImGui::GetIO();
     io.AddKeyEvent(key, down);
-    io.SetKeyEventNativeData(key, static_cast<int>(event.key), static_cast<int>(event.scancode));
+    // The same index as before 1.87, for applications that still ask ImGui
+    // about keys by it.
+    io.SetKeyEventNativeData(key, static_cast<int>(event.key), static_cast<int>(event.scancode), key_index(event.key));
 #else
     const int index = key_index(event.key);
     if (index < 0) return;
@@ -238,7 +238,7 @@ void button(Backend& data, int which, bool down, Modifier held) {
     // The last button of a drag let go outside the frame: the pointer is
     // no longer ImGui's to follow.
     const int* size = data.frame->dimensions;
-    if (!down && !any_button_held(data) &&
+    if (!down && !any_button_held(data) && data.pointer[0] != -FLT_MAX &&
         (data.pointer[0] < 0 || data.pointer[1] < 0 || data.pointer[0] >= static_cast<float>(size[0]) ||
          data.pointer[1] >= static_cast<float>(size[1]))) {
         data.pointer_inside = false;

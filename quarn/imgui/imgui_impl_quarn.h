@@ -43,8 +43,8 @@ class EventBase;
 /// get_clipboard, ImGui's cursor shapes through FrameBase::set_cursor, the
 /// backend's name and flags. One frame per ImGui context. Returns false,
 /// with a warning, for a null frame, with no current ImGui context, or when
-/// the context has a platform backend already. Costs one round trip (the
-/// FOCUS report asks where the focus is).
+/// the context has a platform backend already. Costs the few round trips of
+/// set_report (the events selected, the focus asked where it is).
 bool ImGui_ImplQuarn_Init(Quarn::Frame::FrameBase* frame);
 
 /// Gives the current ImGui context's IO back as it was before Init (no
