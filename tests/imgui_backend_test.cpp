@@ -3,7 +3,6 @@
 #include <imgui.h>
 
 #include <cfloat>
-#include <memory>
 #include <string>
 
 #include "quarn/clipboard.h"
@@ -174,36 +173,47 @@ TEST_F(ImGuiBackend, ProcessEventAnswersWhatImGuiWantsForEachKindOfEvent) {
     Plain frame, other(500, 200);
     ASSERT_TRUE(ImGui_ImplQuarn_Init(&frame));
     const int delta[2] = {0, 1};
-    struct Case {
+    const Events::EventMouseMove move(5, 5, 0, 0);
+    const Events::EventMouseButtonLeftDown left_down;
+    const Events::EventMouseButtonRightUp right_up;
+    const Events::EventMouseScroll wheel(delta);
+    const Events::EventMouseButtonExtraDown back(8);
+    const Events::EventMouseEnter enter(5, 5);
+    const Events::EventMouseLeave leave(-5, 5);
+    const Events::EventKeyDown key_down(XK_a);
+    const Events::EventKeyUp key_up(XK_a);
+    const Events::EventText text(U'a', "a");
+    const Events::EventFrameFocus focus(true);
+    const Events::EventFrameResize resize(10, 10);
+    const Events::EventFrameClose close;
+    const struct {
         const char* what;
-        std::unique_ptr<Events::EventBase> event;
+        const Events::EventBase* event;
         bool mouse;     // answered with WantCaptureMouse
         bool keyboard;  // answered with WantCaptureKeyboard
+    } cases[] = {
+        {"move", &move, true, false},
+        {"left press", &left_down, true, false},
+        {"right release", &right_up, true, false},
+        {"wheel", &wheel, true, false},
+        {"back button", &back, true, false},
+        {"enter", &enter, true, false},
+        {"leave", &leave, true, false},
+        {"key press", &key_down, false, true},
+        {"key release", &key_up, false, true},
+        {"text", &text, false, true},
+        {"focus", &focus, false, false},
+        {"resize", &resize, false, false},
+        {"close", &close, false, false},
     };
-    Case cases[] = {
-        {"move", std::make_unique<Events::EventMouseMove>(5, 5, 0, 0), true, false},
-        {"left press", std::make_unique<Events::EventMouseButtonLeftDown>(), true, false},
-        {"right release", std::make_unique<Events::EventMouseButtonRightUp>(), true, false},
-        {"wheel", std::make_unique<Events::EventMouseScroll>(delta), true, false},
-        {"back button", std::make_unique<Events::EventMouseButtonExtraDown>(8), true, false},
-        {"enter", std::make_unique<Events::EventMouseEnter>(5, 5), true, false},
-        {"leave", std::make_unique<Events::EventMouseLeave>(-5, 5), true, false},
-        {"key press", std::make_unique<Events::EventKeyDown>(XK_a), false, true},
-        {"key release", std::make_unique<Events::EventKeyUp>(XK_a), false, true},
-        {"text", std::make_unique<Events::EventText>(U'a', "a"), false, true},
-        {"focus", std::make_unique<Events::EventFrameFocus>(true), false, false},
-        {"resize", std::make_unique<Events::EventFrameResize>(10, 10), false, false},
-        {"close", std::make_unique<Events::EventFrameClose>(), false, false},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         for (int wants = 0; wants < 4; ++wants) {
             io().WantCaptureMouse = wants & 1;
             io().WantCaptureKeyboard = wants & 2;
             const bool expected = (c.mouse && (wants & 1)) || (c.keyboard && (wants & 2));
-            EXPECT_EQ(ImGui_ImplQuarn_ProcessEvent(frame.input_state, c.event.get()), expected)
+            EXPECT_EQ(ImGui_ImplQuarn_ProcessEvent(frame.input_state, c.event), expected)
                 << c.what << " with mouse " << (wants & 1) << ", keyboard " << (wants & 2);
-            EXPECT_FALSE(ImGui_ImplQuarn_ProcessEvent(other.input_state, c.event.get()))
-                << c.what << " of another frame";
+            EXPECT_FALSE(ImGui_ImplQuarn_ProcessEvent(other.input_state, c.event)) << c.what << " of another frame";
         }
     }
     EXPECT_FALSE(ImGui_ImplQuarn_ProcessEvent(frame.input_state, nullptr));

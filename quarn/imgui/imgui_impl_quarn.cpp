@@ -281,7 +281,7 @@ bool ImGui_ImplQuarn_Init(Quarn::Frame::FrameBase* frame) {
     frame->set_report(frame->_quarn_backing->report | Report::WHEEL | Report::RESIZE | Report::TEXT | Report::FOCUS |
                       Report::CROSSING | Report::BUTTONS);
 
-    Backend* data = new Backend;
+    auto* data = new Backend;
     data->frame = frame;
     io.BackendPlatformUserData = data;
     io.BackendPlatformName = "imgui_impl_quarn";

@@ -13,14 +13,14 @@ struct ImVec2 {
     ImVec2(float x, float y) : x(x), y(y) {}
 };
 
-typedef int ImGuiMouseCursor;
-typedef int ImGuiBackendFlags;
-typedef int ImGuiConfigFlags;
+using ImGuiMouseCursor = int;
+using ImGuiBackendFlags = int;
+using ImGuiConfigFlags = int;
 
 #if IMGUI_VERSION_NUM >= 18900
 enum ImGuiKey : int {
 #else
-typedef int ImGuiKey;
+using ImGuiKey = int;
 enum ImGuiKey_ {
 #endif
     ImGuiKey_None = 0,
@@ -89,7 +89,7 @@ enum ImGuiKey_ {
 };
 
 #if IMGUI_VERSION_NUM < 18800
-typedef int ImGuiKeyModFlags;
+using ImGuiKeyModFlags = int;
 enum ImGuiKeyModFlags_ {
     ImGuiKeyModFlags_None = 0,
     ImGuiKeyModFlags_Ctrl = 1 << 0,
