@@ -10,14 +10,15 @@
 #include <poll.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "imgui_frame.h"
 #include "quarn/context.h"
