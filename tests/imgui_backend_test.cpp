@@ -241,7 +241,7 @@ TEST_F(ImGuiBackend, AnotherFramesEventsAndTheWheelReachImGuiAsTheyShould) {
 }
 
 // Each ImGui cursor shows as the frame's cursor of the same shape.
-TEST_F(ImGuiBackend, EveryImGuiCursorShapeIsShownAndNoneHidesThePointer) {
+TEST_F(ImGuiBackend, EveryImGuiCursorShapeIsShownNoneHidesThePointerAndTheApplicationMayKeepItsOwn) {
     Plain frame, sample(500, 200);
     ASSERT_TRUE(ImGui_ImplQuarn_Init(&frame));
     const struct {
@@ -277,6 +277,34 @@ TEST_F(ImGuiBackend, EveryImGuiCursorShapeIsShownAndNoneHidesThePointer) {
     imgui_frame();
     sample.set_cursor(Cursor::HIDDEN);
     EXPECT_EQ(frame._quarn_backing->cursor, sample._quarn_backing->cursor);
+    // An application that keeps the cursor its own business.
+    io().MouseDrawCursor = false;
+    io().ConfigFlags |= ImGuiConfigFlags_NoMouseCursorChange;
+    frame.set_cursor(Cursor::CROSSHAIR);
+    ImGui_ImplQuarn_NewFrame();
+    ImGui::NewFrame();
+    ImGui::SetMouseCursor(ImGuiMouseCursor_TextInput);
+    ImGui::EndFrame();
+    imgui_frame();
+    sample.set_cursor(Cursor::CROSSHAIR);
+    EXPECT_EQ(frame._quarn_backing->cursor, sample._quarn_backing->cursor) << "the application's cursor stays";
+}
+
+// ImGui asking to move the pointer (keyboard navigation) moves it.
+TEST_F(ImGuiBackend, ThePointerGoesWhereImGuiAsks) {
+    Forwarding frame;
+    frame.set_show(true, 0);
+    ASSERT_TRUE(ImGui_ImplQuarn_Init(&frame));
+    Quarn::Testing::Input input;
+    input.move(frame, 10, 10);
+    ASSERT_TRUE(Quarn::Testing::pump_until([&] { return frame.input_state->mouse_position[0] == 10; }));
+    imgui_frame();
+    io().WantSetMousePos = true;
+    io().MousePos = ImVec2(30, 40);
+    imgui_frame();
+    EXPECT_TRUE(Quarn::Testing::pump_until(
+        [&] { return frame.input_state->mouse_position[0] == 30 && frame.input_state->mouse_position[1] == 40; }));
+    EXPECT_EQ(io().MousePos.x, 30);
 }
 
 TEST_F(ImGuiBackend, TheClipboardIsTheDesktops) {
