@@ -5,6 +5,7 @@
 #include "quarn/frame/cursors.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/frame/pointer_lock.h"
+#include "quarn/input/events/wake.h"
 #include "quarn/input/keyboard.h"
 #include "quarn/input/modifiers.h"
 #include "quarn/input/repeat.h"
@@ -27,6 +28,7 @@ void init() {
     Frame::_quarn_init();
     _quarn_display = XOpenDisplay(nullptr);
     if (!_quarn_display) _quarn_print_warning("Cannot open display (cannot connect to X server)!");
+    Input::Events::_quarn_wake_init();
 }
 
 void deinit() {
@@ -38,6 +40,7 @@ void deinit() {
         _quarn_clipboard_deinit();
         Frame::_quarn_pointer_lock_deinit();
     }
+    Input::Events::_quarn_wake_deinit();
     Frame::_quarn_free_cursors();
     Frame::_quarn_deinit();
     Menuing::_quarn_deinit();

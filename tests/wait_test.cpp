@@ -6,9 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <pthread.h>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -149,6 +154,117 @@ TEST_F(Wait, ALostConnectionUnderAReturningIoErrorHandlerIsRefusedNotSpunOn) {
     quarn_test::start_library();
     ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status) << " (14: it spun until the alarm)";
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Ends, after ten seconds, a wait that nothing else ended: a client message
+// from a second client, which counts as a close request. Whether it had to
+// tells a wake-up that never came from one that did.
+class Rescue {
+public:
+    explicit Rescue(Window window)
+        : thread_([this, window] {
+              std::unique_lock<std::mutex> lock(mutex_);
+              if (stopped_.wait_for(lock, std::chrono::seconds(10), [this] { return stop_; })) return;
+              rescued = true;
+              quarn_test::XClient rescuer;
+              rescuer.send_client_message(window);
+              rescuer.sync();
+          }) {}
+    ~Rescue() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        stopped_.notify_one();
+        thread_.join();
+    }
+    std::atomic<bool> rescued{false};
+
+private:
+    std::mutex mutex_;
+    std::condition_variable stopped_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+using PostWake = Wait;
+
+TEST_F(PostWake, FromAnotherThreadEndsAWaitWithoutLimit) {
+    RecordingFrame frame(log);
+    show(frame);
+    Rescue rescue(frame._quarn_backing->window);
+    std::thread worker([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Quarn::Input::Events::post_wake();
+    });
+    const bool woke = Quarn::Input::Events::wait(-1);
+    worker.join();
+    EXPECT_TRUE(woke);
+    EXPECT_FALSE(rescue.rescued) << "the wait slept on after post_wake";
+}
+
+TEST_F(PostWake, BeforeAWaitMakesItReturnAtOnce) {
+    RecordingFrame frame(log);
+    show(frame);
+    std::thread([] { Quarn::Input::Events::post_wake(); }).join();
+    EXPECT_TRUE(Quarn::Input::Events::wait(0)) << "0 only looks, and the wake-up is there to see";
+    Rescue rescue(frame._quarn_backing->window);
+    EXPECT_TRUE(Quarn::Input::Events::wait(-1));
+    EXPECT_FALSE(rescue.rescued);
+}
+
+TEST_F(PostWake, TheHandleAfterDeliversNothingAndUsesItUp) {
+    RecordingFrame frame(log);
+    show(frame);
+    // Several before one handle() count as one.
+    for (int i = 0; i < 3; ++i) Quarn::Input::Events::post_wake();
+    ASSERT_TRUE(Quarn::Input::Events::wait(0));
+    Quarn::Input::Events::handle();
+    EXPECT_TRUE(log.empty()) << "a wake-up is no event of any frame";
+    EXPECT_FALSE(Quarn::Input::Events::wait(0)) << "the handle() used the wake-up up";
+    EXPECT_FALSE(Quarn::Input::Events::wait(100)) << "a later wait sleeps as usual";
+    // And the next one works as the first.
+    Quarn::Input::Events::post_wake();
+    EXPECT_TRUE(Quarn::Input::Events::wait(0));
+    Quarn::Input::Events::handle();
+    EXPECT_FALSE(Quarn::Input::Events::wait(0));
+}
+
+std::atomic<bool> errno_kept{true};
+
+void wake_from_signal(int) {
+    errno = EDOM;
+    Quarn::Input::Events::post_wake();
+    if (errno != EDOM) errno_kept = false;
+}
+
+TEST_F(PostWake, FromASignalHandler) {
+    RecordingFrame frame(log);
+    show(frame);
+    struct sigaction action {};
+    action.sa_handler = wake_from_signal;
+    struct sigaction saved {};
+    sigaction(SIGUSR1, &action, &saved);
+    // Raised here, before the wait.
+    raise(SIGUSR1);
+    EXPECT_TRUE(Quarn::Input::Events::wait(0));
+    Quarn::Input::Events::handle();
+    EXPECT_FALSE(Quarn::Input::Events::wait(0));
+    // Sent to this thread while it waits without limit.
+    {
+        Rescue rescue(frame._quarn_backing->window);
+        const pthread_t waiter = pthread_self();
+        std::thread sender([waiter] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            pthread_kill(waiter, SIGUSR1);
+        });
+        const bool woke = Quarn::Input::Events::wait(-1);
+        sender.join();
+        EXPECT_TRUE(woke);
+        EXPECT_FALSE(rescue.rescued) << "the wait slept on after the handler's post_wake";
+    }
+    sigaction(SIGUSR1, &saved, nullptr);
+    EXPECT_TRUE(errno_kept) << "post_wake changed errno under the handler";
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
 #include "quarn/input/events/releases.h"
+#include "quarn/input/events/wake.h"
 #include "quarn/input/keyboard.h"
 #include "quarn/input/modifiers.h"
 #include "quarn/input/repeat.h"
@@ -32,6 +33,7 @@ void issue_held_release(const XEvent* next);
 
 void handle() {
     _quarn_require_display("Cannot handle events without a display connection!");
+    _quarn_wake_drain();
     _quarn_clipboard_drop_abandoned();
     _quarn_issue_owed_releases();
     Frame::_quarn_pointer_lock_retry();
@@ -67,14 +69,16 @@ bool wait(int timeout_ms) {
         int wait_ms = -1;
         if (timeout_ms >= 0) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0) return false;
-            wait_ms = static_cast<int>(left);
+            wait_ms = static_cast<int>(std::max<decltype(left)>(left, 0));
         }
         if (due_ms > 0) wait_ms = wait_ms < 0 ? due_ms : std::min(wait_ms, due_ms);
-        pollfd connection{ConnectionNumber(_quarn_display), POLLIN, 0};
+        // post_wake's descriptor (-1, which poll skips, when there is none).
+        pollfd connection[2] = {{ConnectionNumber(_quarn_display), POLLIN, 0}, {_quarn_wake_descriptor(), POLLIN, 0}};
         // A signal (EINTR) only sends the loop round with the time that is left.
-        if (poll(&connection, 1, wait_ms) > 0 && (connection.revents & (POLLERR | POLLHUP | POLLNVAL)) &&
-            !XPending(_quarn_display)) {
+        const int ready = poll(connection, 2, wait_ms);
+        if (connection[1].revents & POLLIN) return true;
+        if (ready == 0 && wait_ms == 0 && timeout_ms >= 0) return false;
+        if (ready > 0 && (connection[0].revents & (POLLERR | POLLHUP | POLLNVAL)) && !XPending(_quarn_display)) {
             // The server is gone, and an I/O error handler that returns (libX11's
             // XSetIOErrorExitHandler) let the process go on: every poll would
             // report the hang-up at once, so waiting would spin.

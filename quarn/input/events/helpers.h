@@ -37,6 +37,20 @@ void handle();
 ///     }
 bool wait(int timeout_ms);
 
+/// Wakes the application's loop: a wait() in progress returns true, or, when
+/// none is, the next one returns true at once. The handle() after it
+/// delivers nothing for the wake-up and uses it up, so a later wait() sleeps
+/// as usual; several posted before that handle() count as one. Callable from
+/// any thread and from a signal handler: it only write()s to a descriptor
+/// the library made at Quarn::init() (errno is kept), and touches no Xlib
+/// state. Does nothing before init() or after deinit(). Costs no round trip;
+/// handle() pays one flag load for it when nothing was posted.
+///
+///     // a worker thread, when its file is loaded:
+///     loaded = true;                         // std::atomic<bool>
+///     Quarn::Input::Events::post_wake();
+void post_wake();
+
 /// Translates one X event: finds its frame, updates the frame's input state
 /// and delivers the matching event. Used by handle().
 void _quarn_handle(XEvent& event);
