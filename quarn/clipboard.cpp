@@ -277,32 +277,12 @@ Bool is_stamp(Display*, XEvent* event, XPointer) {
     return event->type == PropertyNotify && event->xproperty.window == owner && event->xproperty.atom == atoms.stamp;
 }
 
-enum class Read { ABSENT, WHOLE, TOO_LARGE };
+using Read = _quarn_PropertyRead;
 
-// Reads the property the owner wrote to and deletes it, if it holds at most
-// `limit` bytes; ABSENT for a change notice that came before the property
-// was read. One larger is left where it is, so an owner sending pieces is
-// asked for no more.
+// Reads and deletes what the owner wrote to the hidden window.
 Read read_property(Atom& type, std::string& bytes, std::size_t limit) {
     int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    const bool read = XGetWindowProperty(_quarn_display, owner, atoms.property, 0, static_cast<long>((limit + 3) / 4),
-                                         True, AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
-                      type != None;
-    const std::unique_ptr<unsigned char, int (*)(void*)> held(data, XFree);
-    if (!read) return Read::ABSENT;
-    if (format == 32) {
-        // Xlib hands 32-bit items out as longs.
-        bytes.resize(count * 4);
-        for (unsigned long i = 0; i < count; ++i) {
-            const auto item = static_cast<std::uint32_t>(reinterpret_cast<const unsigned long*>(data)[i]);
-            std::memcpy(&bytes[i * 4], &item, 4);
-        }
-    } else {
-        bytes.assign(reinterpret_cast<const char*>(data), count * static_cast<unsigned long>(format / 8));
-    }
-    return after == 0 && bytes.size() <= limit ? Read::WHOLE : Read::TOO_LARGE;
+    return _quarn_take_property(owner, atoms.property, type, format, bytes, limit);
 }
 
 enum class Outcome { READ, REFUSED, GAVE_UP };

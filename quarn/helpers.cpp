@@ -4,7 +4,9 @@
 #include <X11/Xresource.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "quarn/init.h"
@@ -64,6 +66,29 @@ std::vector<long> _quarn_window_items(Window window, Atom property, Atom type) {
         items.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
     if (data) XFree(data);
     return items;
+}
+
+_quarn_PropertyRead _quarn_take_property(Window window, Atom property, Atom& type, int& format, std::string& bytes,
+                                         std::size_t limit) {
+    format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const bool read = XGetWindowProperty(_quarn_display, window, property, 0, static_cast<long>((limit + 3) / 4), True,
+                                         AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+                      type != None;
+    const std::unique_ptr<unsigned char, int (*)(void*)> held(data, XFree);
+    if (!read) return _quarn_PropertyRead::ABSENT;
+    if (format == 32) {
+        // Xlib hands 32-bit items out as longs.
+        bytes.resize(count * 4);
+        for (unsigned long i = 0; i < count; ++i) {
+            const auto item = static_cast<std::uint32_t>(reinterpret_cast<const unsigned long*>(data)[i]);
+            std::memcpy(&bytes[i * 4], &item, 4);
+        }
+    } else {
+        bytes.assign(reinterpret_cast<const char*>(data), count * static_cast<unsigned long>(format / 8));
+    }
+    return after == 0 && bytes.size() <= limit ? _quarn_PropertyRead::WHOLE : _quarn_PropertyRead::TOO_LARGE;
 }
 
 void _quarn_select_input(Window window, long add, long remove) {

@@ -37,6 +37,18 @@ Window _quarn_parent_of(Window window);
 /// (longs); empty when it is absent or of another type. One round trip.
 std::vector<long> _quarn_window_items(Window window, Atom property, Atom type);
 
+/// What _quarn_take_property found.
+enum class _quarn_PropertyRead { ABSENT, WHOLE, TOO_LARGE };
+
+/// Reads `window`'s `property` and deletes it, if it holds at most `limit`
+/// bytes: its `type`, `format` and bytes (32-bit items as 4 bytes each, in
+/// the machine's order). ABSENT where there is none, as for a change notice
+/// that came before the property was read. A larger one is left where it is,
+/// so an owner sending pieces (INCR) is asked for no more. X errors are the
+/// caller's to trap. One round trip.
+_quarn_PropertyRead _quarn_take_property(Window window, Atom property, Atom& type, int& format, std::string& bytes,
+                                         std::size_t limit);
+
 /// Selects the event masks `add` on the library's connection for `window`
 /// and deselects `remove`, leaving every other mask as it is. One round trip.
 void _quarn_select_input(Window window, long add, long remove);

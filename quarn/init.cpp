@@ -3,6 +3,7 @@
 #include "quarn/clipboard.h"
 #include "quarn/error.h"
 #include "quarn/frame/cursors.h"
+#include "quarn/frame/drop.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/frame/pointer_lock.h"
 #include "quarn/input/events/wake.h"
@@ -39,6 +40,7 @@ void deinit() {
         Input::_quarn_repeat_deinit();
         _quarn_clipboard_deinit();
         Frame::_quarn_pointer_lock_deinit();
+        Frame::_quarn_drop_deinit();
     }
     Input::Events::_quarn_wake_deinit();
     Frame::_quarn_free_cursors();

@@ -298,6 +298,7 @@ void FrameBase::callback_input(const Input::State*, const Input::Events::EventFr
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraBase*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraDown*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraUp*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameDrop*) {}
 
 }  // namespace Frame
 }  // namespace Quarn

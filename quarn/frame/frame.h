@@ -43,6 +43,7 @@ class EventFrameRefresh;
 class EventMouseButtonExtraBase;
 class EventMouseButtonExtraDown;
 class EventMouseButtonExtraUp;
+class EventFrameDrop;
 }  // namespace Events
 }  // namespace Input
 
@@ -193,6 +194,10 @@ public:
     virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonExtraDown* event);
     virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonExtraUp* event);
     //@}
+    /// Files or text dropped on the frame (EventBase, EventFrameBase, then
+    /// this). Only frames that report Flags::Report::DROP get it; does
+    /// nothing unless overridden.
+    virtual void callback_input(const Input::State* state, const Input::Events::EventFrameDrop* event);
 
     /// Stores and applies a new size. Widths and heights outside 1 to 65535
     /// are refused with a warning and change nothing.
@@ -339,7 +344,12 @@ public:
     /// - BUTTONS: X buttons 8 and up (8 back, 9 forward) as
     ///   EventMouseButtonExtraDown and EventMouseButtonExtraUp; each press
     ///   delivered gets one release, also when the window is hidden meanwhile.
-    /// The last four cost nothing per event: every frame selects their events.
+    /// - DROP: the window becomes a drop target for files and text (XDND
+    ///   version 5: the XdndAware property), and each drop arrives as
+    ///   EventFrameDrop. A frame without it declines every drop. Costs nothing
+    ///   per event; a drag over the window costs a round trip or two per
+    ///   position the source sends, the drop itself a few.
+    /// FOCUS, CROSSING, REFRESH and BUTTONS cost nothing per event: every frame selects their events.
     void set_report(const Flags::Report& report);
 
     /// Calls callback_draw(), swaps the window's buffers and waits with

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "quarn/frame/drop.h"
 #include "quarn/frame/frame.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/helpers.h"
@@ -66,7 +67,10 @@ void _quarn_set_report(FrameBase* frame, const Flags::Report& report) {
     const bool text_was = backing.report & Flags::Report::TEXT;
     const bool focus_on = (report & Flags::Report::FOCUS) && !(backing.report & Flags::Report::FOCUS);
     const bool crossing_on = (report & Flags::Report::CROSSING) && !(backing.report & Flags::Report::CROSSING);
+    const bool drop_on = report & Flags::Report::DROP;
+    const bool drop_changed = drop_on != static_cast<bool>(backing.report & Flags::Report::DROP);
     backing.report = report;
+    if (drop_changed) _quarn_drop_aware(frame, drop_on);
 
     if (focus_on) {
         // Asked once, so that the first event tells a change.

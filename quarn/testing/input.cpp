@@ -9,14 +9,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <iterator>
 #include <stdexcept>
 
 #include "quarn/frame/frame.h"
 #include "quarn/helpers.h"
 #include "quarn/init.h"
+#include "quarn/input/events/helpers.h"
 #include "quarn/input/state.h"
 #include "quarn/testing/pump.h"
 
@@ -339,6 +343,179 @@ void Input::set_layout(const std::string& layout) {
         XNextEvent(display_, &event);
         if (event.type == MappingNotify) XRefreshKeyboardMapping(&event.xmapping);
     }
+}
+
+}  // namespace Testing
+}  // namespace Quarn
+
+namespace Quarn {
+namespace Testing {
+
+namespace {
+
+using DragClock = std::chrono::steady_clock;
+
+// Another client's answers come in time or never.
+constexpr std::chrono::milliseconds kDragPatience{5000};
+
+std::string file_uri(const std::string& path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || std::strchr("-._~/", c)) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += kHex[byte >> 4];
+            uri += kHex[byte & 15];
+        }
+    }
+    return uri;
+}
+
+void send_xdnd(Display* display, Window to, Atom type, const long (&data)[5]) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = to;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    for (int i = 0; i < 5; ++i) event.xclient.data.l[i] = data[i];
+    XSendEvent(display, to, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+}  // namespace
+
+Input::Drag Input::drag_files(const Frame::FrameBase& frame, const std::vector<std::string>& paths, int x, int y) {
+    std::string list;
+    for (const std::string& path : paths) list += file_uri(path) + "\r\n";
+    return drag(frame, {"text/uri-list"}, list, x, y);
+}
+
+Input::Drag Input::drag_text(const Frame::FrameBase& frame, const std::string& utf8, int x, int y) {
+    return drag(frame, {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "COMPOUND_TEXT"}, utf8, x, y);
+}
+
+Input::Drag Input::drag(const Frame::FrameBase& frame, const std::vector<std::string>& types, const std::string& data,
+                        int x, int y, DragEnd end) {
+    return drag(shown(frame), types, data, x, y, end);
+}
+
+Input::Drag Input::drag(Window window, const std::vector<std::string>& types, const std::string& data, int x, int y,
+                        DragEnd end) {
+    const char* const names[] = {"XdndAware", "XdndEnter",    "XdndPosition",  "XdndStatus",   "XdndLeave",
+                                 "XdndDrop",  "XdndFinished", "XdndSelection", "XdndTypeList", "XdndActionCopy"};
+    Atom atom[10];
+    XInternAtoms(display_, const_cast<char**>(names), 10, False, atom);
+    const Atom aware = atom[0], enter = atom[1], position = atom[2], status = atom[3], leave = atom[4], drop = atom[5],
+               finished = atom[6], selection = atom[7], type_list = atom[8], copy = atom[9];
+    std::vector<Atom> offered;
+    for (const std::string& type : types) offered.push_back(XInternAtom(display_, type.c_str(), False));
+
+    Drag result;
+    const Window root = DefaultRootWindow(display_);
+    const Window source = XCreateSimpleWindow(display_, root, 0, 0, 1, 1, 0, 0, 0);
+    if (offered.size() > 3)
+        XChangeProperty(display_, source, type_list, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(offered.data()), static_cast<int>(offered.size()));
+    const std::vector<long> version = [&] {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* bytes = nullptr;
+        std::vector<long> items;
+        if (XGetWindowProperty(display_, window, aware, 0, 1, False, XA_ATOM, &type, &format, &count, &after, &bytes) ==
+                Success &&
+            format == 32 && count == 1)
+            items.push_back(reinterpret_cast<long*>(bytes)[0]);
+        if (bytes) XFree(bytes);
+        return items;
+    }();
+    result.aware = !version.empty();
+    const long speaking = result.aware ? std::min(version[0], 5L) : 5;
+    int root_x = 0, root_y = 0;
+    Window child = None;
+    XTranslateCoordinates(display_, window, root, x, y, &root_x, &root_y, &child);
+
+    // Takes this connection's events while running Quarn's pump, where it
+    // runs here, until `done` holds or an answer is overdue.
+    auto await = [&](auto&& take, auto&& done) {
+        const auto deadline = DragClock::now() + kDragPatience;
+        while (!done()) {
+            while (XPending(display_)) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                take(event);
+            }
+            if (done()) return true;
+            if (_quarn_display) Quarn::Input::Events::handle();
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - DragClock::now());
+            if (left.count() <= 0) return false;
+            // Slices, so the pump here gets to check its own deadlines.
+            pollfd connections[2] = {{ConnectionNumber(display_), POLLIN, 0},
+                                     {_quarn_display ? ConnectionNumber(_quarn_display) : -1, POLLIN, 0}};
+            poll(connections, 2, static_cast<int>(std::min<long>(left.count(), 50)));
+        }
+        return true;
+    };
+    bool status_came = false;
+    bool vanished = false;
+    auto take = [&](const XEvent& event) {
+        if (vanished) return;
+        if (event.type == ClientMessage && event.xclient.window == source) {
+            if (event.xclient.message_type == status) {
+                status_came = true;
+                result.accepted = event.xclient.data.l[1] & 1;
+            } else if (event.xclient.message_type == finished) {
+                result.finished = true;
+                result.succeeded = event.xclient.data.l[1] & 1;
+            }
+        } else if (event.type == SelectionRequest && event.xselectionrequest.owner == source) {
+            const XSelectionRequestEvent& request = event.xselectionrequest;
+            result.asked = true;
+            if (end == DragEnd::SILENT) return;
+            if (end == DragEnd::VANISH) {
+                XDestroyWindow(display_, source);
+                XSync(display_, False);
+                vanished = true;
+                return;
+            }
+            XEvent reply{};
+            reply.xselection.type = SelectionNotify;
+            reply.xselection.requestor = request.requestor;
+            reply.xselection.selection = request.selection;
+            reply.xselection.target = request.target;
+            reply.xselection.time = request.time;
+            reply.xselection.property = None;
+            if (std::find(offered.begin(), offered.end(), request.target) != offered.end()) {
+                XChangeProperty(display_, request.requestor, request.property, request.target, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+                reply.xselection.property = request.property;
+            }
+            XSendEvent(display_, request.requestor, False, NoEventMask, &reply);
+            XFlush(display_);
+        }
+    };
+
+    long enter_data[5] = {static_cast<long>(source), (speaking << 24) | (offered.size() > 3 ? 1 : 0), None, None, None};
+    for (std::size_t i = 0; i < offered.size() && i < 3; ++i) enter_data[2 + i] = static_cast<long>(offered[i]);
+    send_xdnd(display_, window, enter, enter_data);
+    send_xdnd(display_, window, position,
+              {static_cast<long>(source), 0, (static_cast<long>(root_x) << 16) | (root_y & 0xFFFF), CurrentTime,
+               static_cast<long>(copy)});
+    // A window that is not aware may say nothing at all.
+    await(take, [&] { return status_came; });
+    if (result.accepted || end != DragEnd::AS_USUAL) {
+        XSetSelectionOwner(display_, selection, source, CurrentTime);
+        send_xdnd(display_, window, drop, {static_cast<long>(source), 0, CurrentTime, 0, 0});
+        await(take, [&] { return result.finished || vanished; });
+    } else {
+        send_xdnd(display_, window, leave, {static_cast<long>(source), 0, 0, 0, 0});
+    }
+    if (!vanished) XDestroyWindow(display_, source);
+    XSync(display_, False);
+    return result;
 }
 
 }  // namespace Testing

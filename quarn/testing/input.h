@@ -101,6 +101,48 @@ public:
     /// sends for its close button.
     void close(const Frame::FrameBase& frame);
 
+    /// What a drag ended with, as the source saw it.
+    struct Drag {
+        bool aware = false;      ///< The window said it takes drops (XdndAware).
+        bool accepted = false;   ///< Its XdndStatus accepted the drop.
+        bool asked = false;      ///< It asked for the data (a SelectionRequest).
+        bool finished = false;   ///< Its XdndFinished came.
+        bool succeeded = false;  ///< The XdndFinished said the data were taken.
+    };
+    /// How the source ends the drag.
+    enum class DragEnd {
+        AS_USUAL,     ///< Drops where accepted, leaves (XdndLeave) elsewhere; hands the data over.
+        DROP_ANYWAY,  ///< Drops also where it was not accepted, or the window is not aware.
+        SILENT,       ///< Drops, then never answers the request for the data.
+        VANISH,       ///< Drops, then destroys its window when asked for the data.
+    };
+
+    /// @name As a drag source does (XDND version 5)
+    /// What a file manager or an editor does when the user drags files or
+    /// text over `frame` and lets go at (x, y): XdndEnter, XdndPosition, then
+    /// XdndDrop once the frame accepts (XdndLeave where it does not), the
+    /// data handed over when the frame asks (the source owns XdndSelection
+    /// through an unmapped window of this connection), until XdndFinished.
+    /// drag_files offers text/uri-list, each path as a `file://` URI with its
+    /// bytes beyond letters, digits, "-._~/" percent-encoded; drag_text
+    /// offers text/plain;charset=utf-8, UTF8_STRING, text/plain and
+    /// COMPOUND_TEXT (more than three: listed in XdndTypeList). Where Quarn
+    /// runs in this process its pump runs while the source waits, so the
+    /// frame's EventFrameDrop is delivered before the call returns. Each
+    /// answer is waited for at most 5 seconds. The window need not report
+    /// DROP: the result says what it answered.
+    //@{
+    Drag drag_files(const Frame::FrameBase& frame, const std::vector<std::string>& paths, int x = 10, int y = 10);
+    Drag drag_text(const Frame::FrameBase& frame, const std::string& utf8, int x = 10, int y = 10);
+    /// The data `data` offered in the forms `types` (MIME types or atom
+    /// names; the same bytes for each), ended as `end` says.
+    Drag drag(const Frame::FrameBase& frame, const std::vector<std::string>& types, const std::string& data, int x,
+              int y, DragEnd end = DragEnd::AS_USUAL);
+    /// The same onto any client's top-level window, (x, y) in that window.
+    Drag drag(Window window, const std::vector<std::string>& types, const std::string& data, int x, int y,
+              DragEnd end = DragEnd::AS_USUAL);
+    //@}
+
     /// Switches the server's keyboard to `layout` for every client, as the
     /// user's `setxkbmap -layout` does: "us", "de", "fr", or "us,de" for two
     /// groups. Needs the setxkbmap command (Debian x11-xkb-utils); throws

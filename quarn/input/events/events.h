@@ -1,5 +1,9 @@
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "quarn/flags.h"
 #include "quarn/frame/frame.h"
 
@@ -23,7 +27,7 @@ public:
     /// Delivers the event through its whole class chain onto `frame`.
     virtual void _quarn_handle(Frame::FrameBase* frame) { _quarn_issue(frame, this); }
 
-    const int type;  ///< The concrete class's code: a power of two from 1 to 2097152.
+    const int type;  ///< The concrete class's code: a power of two from 1 to 33554432.
 
 protected:
     /// Calls the frame's callback_input overload for `type_event` with the
@@ -476,6 +480,28 @@ public:
         EventMouseButtonExtraBase::_quarn_handle(frame);
         _quarn_issue(frame, this);
     }
+};
+
+/// Files or text were dropped on the frame at (`x`, `y`), window pixels
+/// (type 33554432): `paths` for files, `text` for text, the other empty.
+/// Delivered to frames that report Flags::Report::DROP, once the source has
+/// handed the data over.
+class EventFrameDrop : public EventFrameBase {
+public:
+    /// Builds the event with its own type code.
+    EventFrameDrop(std::vector<std::string> paths, std::string text, int x, int y)
+        : EventFrameBase(33554432), paths(std::move(paths)), text(std::move(text)), x(x), y(y) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventFrameBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    /// The files dropped, in the source's order: `file://` URIs as local
+    /// paths (percent escapes decoded), any other URI as it came.
+    const std::vector<std::string> paths;
+    const std::string text;  ///< The text dropped, UTF-8.
+    const int x;             ///< Where it was dropped, window pixels.
+    const int y;             ///< Where it was dropped, window pixels.
 };
 
 }  // namespace Events

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "quarn/clipboard.h"
 #include "quarn/error.h"
 #include "quarn/frame/desktop.h"
+#include "quarn/frame/drop.h"
 #include "quarn/frame/helpers.h"
 #include "quarn/frame/pointer_lock.h"
 #include "quarn/frame/report.h"
@@ -35,6 +37,7 @@ void handle() {
     _quarn_require_display("Cannot handle events without a display connection!");
     _quarn_wake_drain();
     _quarn_clipboard_drop_abandoned();
+    Frame::_quarn_drop_expire();
     _quarn_issue_owed_releases();
     Frame::_quarn_pointer_lock_retry();
     // A key release held back for REPEAT, with nothing after it since, is
@@ -236,7 +239,7 @@ void _quarn_handle(XEvent& event) {
     if (!frame) {
         // The clipboard's own window and its readers' windows are no frames,
         // and raw motion (a locked frame's) has no window at all.
-        if (!_quarn_clipboard_event(event)) Frame::_quarn_raw_motion(event);
+        if (!_quarn_clipboard_event(event) && !Frame::_quarn_drop_event(event)) Frame::_quarn_raw_motion(event);
         return;
     }
 
@@ -275,9 +278,11 @@ void _quarn_handle(XEvent& event) {
             if (!Frame::_quarn_pointer_lock_takes(frame, event.xmotion))
                 _quarn_issue_mousemove(frame, event.xmotion.x, event.xmotion.y);
             break;
-        // Any client message counts as the close request; WM_DELETE_WINDOW is
-        // the only protocol the window registers.
-        case ClientMessage: _quarn_issue_close(frame); break;
+        // Any client message but a drag's counts as the close request;
+        // WM_DELETE_WINDOW is the only protocol the window registers.
+        case ClientMessage:
+            if (!Frame::_quarn_drop_message(frame, event.xclient)) _quarn_issue_close(frame);
+            break;
         case LeaveNotify:
             // The made-up releases' callbacks may destroy the frame.
             if (_quarn_issue_keys_left(frame, event.xcrossing) && !lookup(event.xany.window)) return;
@@ -406,6 +411,11 @@ void _quarn_issue_mouseextradown(Frame::FrameBase* frame, unsigned int button, F
 void _quarn_issue_mouseextraup(Frame::FrameBase* frame, unsigned int button, Flags::Modifier modifiers) {
     frame->_quarn_backing->extra_buttons[button] = false;
     EventMouseButtonExtraUp event(button, modifiers);
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_drop(Frame::FrameBase* frame, std::vector<std::string> paths, std::string text, int x, int y) {
+    EventFrameDrop event(std::move(paths), std::move(text), x, y);
     event._quarn_handle(frame);
 }
 

@@ -2,6 +2,9 @@
 
 #include <X11/Xlib.h>
 
+#include <string>
+#include <vector>
+
 #include "quarn/flags.h"
 
 namespace Quarn {
@@ -85,6 +88,9 @@ void _quarn_issue_mouseextradown(Frame::FrameBase* frame, unsigned int button,
 // Marks `button` released, then delivers its release.
 void _quarn_issue_mouseextraup(Frame::FrameBase* frame, unsigned int button,
                                Flags::Modifier modifiers = Flags::Modifier::NONE);
+
+// Delivers files (`paths`) or `text` dropped at (x, y) in `frame`.
+void _quarn_issue_drop(Frame::FrameBase* frame, std::vector<std::string> paths, std::string text, int x, int y);
 
 }  // namespace Events
 }  // namespace Input
