@@ -275,8 +275,37 @@ private:
 }  // namespace
 
 int run_wait(int argc, char** argv, const char* contender, Window window, const std::atomic<long>& keys,
-             const std::function<double(int timeout_ms)>& wait, const std::function<void()>& spin) {
+             const std::function<double(int timeout_ms)>& wait, const std::function<void()>& spin,
+             const std::function<void()>& post) {
     const std::string mode = argc > 1 ? argv[1] : "idle";
+    if (mode == "post" && post) {
+        constexpr int kPosts = 200;
+        std::atomic<int> armed{-1}, posted{-1};
+        std::atomic<double> sent{0};
+        std::thread poster([&] {
+            for (int i = 0; i < kPosts; ++i) {
+                while (armed < i) std::this_thread::yield();
+                // By then the loop sleeps in its wait.
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                sent = seconds_now();
+                posted = i;
+                post();
+            }
+        });
+        std::vector<double> latencies;
+        for (int i = 0; i < kPosts; ++i) {
+            armed = i;
+            double woke = 0;
+            // A wake-up for anything else (an exposure) before the post does not count.
+            do woke = wait(1000);
+            while (posted < i || woke < sent);
+            latencies.push_back((woke - sent) * 1e6);
+        }
+        poster.join();
+        std::printf("wait %s mode=post posts=%zu median_us=%.1f p99_us=%.1f\n", contender, latencies.size(),
+                    percentile(latencies, 0.5), percentile(latencies, 0.99));
+        return 0;
+    }
     if (mode == "wake") {
         constexpr int kKeys = 200;
         KeyInjector injector(window, keys);

@@ -91,9 +91,13 @@ namespace bench {
 //   idle   10 s of the idle loop with no input: CPU time used, wake-ups;
 //   wake   200 key presses injected (XTest) at random intervals: microseconds
 //          from each injection to `wait` returning with it;
-//   spin   (when `spin` is given) 10 s of a loop that only polls: CPU time.
+//   spin   (when `spin` is given) 10 s of a loop that only polls: CPU time;
+//   post   (when `post` is given) 200 wake-ups `post`ed from another thread,
+//          each 2 ms after the loop went to wait: microseconds from the
+//          post to `wait` returning.
 // Prints one result line.
 int run_wait(int argc, char** argv, const char* contender, Window window, const std::atomic<long>& keys,
-             const std::function<double(int timeout_ms)>& wait, const std::function<void()>& spin = {});
+             const std::function<double(int timeout_ms)>& wait, const std::function<void()>& spin = {},
+             const std::function<void()>& post = {});
 
 }  // namespace bench

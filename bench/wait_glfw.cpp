@@ -14,10 +14,13 @@ int main(int argc, char** argv) {
     glfwSetKeyCallback(window, [](GLFWwindow*, int, int, int action, int) {
         if (action == GLFW_PRESS) ++keys;
     });
-    const int status = bench::run_wait(argc, argv, "glfw", glfwGetX11Window(window), keys, [](int timeout_ms) {
-        glfwWaitEventsTimeout(timeout_ms / 1000.0);
-        return bench::seconds_now();  // GLFW has delivered by now
-    });
+    const int status = bench::run_wait(
+        argc, argv, "glfw", glfwGetX11Window(window), keys,
+        [](int timeout_ms) {
+            glfwWaitEventsTimeout(timeout_ms / 1000.0);
+            return bench::seconds_now();  // GLFW has delivered by now
+        },
+        {}, [] { glfwPostEmptyEvent(); });
     glfwDestroyWindow(window);
     glfwTerminate();
     return status;

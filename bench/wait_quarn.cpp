@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
                 }
                 return now;
             },
-            [] { Quarn::Input::Events::handle(); });
+            [] { Quarn::Input::Events::handle(); }, [] { Quarn::Input::Events::post_wake(); });
         context.set_target(nullptr);
     }
     Quarn::deinit();

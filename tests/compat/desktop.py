@@ -428,6 +428,25 @@ class Desktop:
             texts.append(name)
         return f"{' and '.join(texts)} texts both ways: xclip -i read by get_clipboard, set_clipboard read by xclip -o"
 
+    def drop(self):
+        """Two files, one name with spaces and one beyond ASCII, dragged onto
+        the frame by the test kit's source from a process of its own: the
+        manager takes no part in XDND, but it has reparented the window."""
+        paths = ["/tmp/a file.txt", "/tmp/Grüße ✓.png"]
+        mark = len(self.client.lines)
+        source = subprocess.run([self.binary, "--drag", str(self.window.id), "40", "30", *paths], env=self.env,
+                                capture_output=True, text=True, timeout=30)
+        said = source.stdout.strip()
+        check(source.returncode == 0 and said, f"the kit's source ended with status {source.returncode}: "
+                                               f"{source.stderr.strip()[-200:]}")
+        check(said.endswith("succeeded 1"), f"the source saw: {said}")
+        line = wait_until(lambda: self.client.since(mark, "drop "), 5, "the drop delivered")
+        want = f"drop 40 30 {'|'.join(paths)}"
+        check(line[-1] == want, f"the client printed {line[-1]!r}, not {want!r}")
+        parent = "reparented" if top_level(self.conn, self.window).id != self.window.id else "not reparented"
+        return f"two files dropped at (40,30) of the frame's window ({parent}) by the kit's source: " \
+               f"delivered as local paths at (40,30); the source saw: {said[5:]}"
+
     def server_gone(self):
         """What ended, of the processes that run the server."""
         ended = [f"{os.path.basename(p.args[0])} exit status {p.returncode}" for p in self.processes.started
@@ -955,6 +974,7 @@ def check_desktop(cell, conn, binary, env, processes, manager):
     feature("focus", desktop.focus)
     feature("confinement", desktop.confinement, "unconfine")
     feature("maximize/minimize/restore", desktop.reports)
+    feature("drop", desktop.drop)
     try:
         desktop.quit_client()
     except (Failed, xerror.XError) as failure:

@@ -1,6 +1,6 @@
 // The frame the desktop matrix checks beside the demo: a window titled in
-// UTF-8, with a solid icon, that reports RESIZE, FOCUS, CROSSING and REFRESH
-// and obeys the commands it reads, one per line, from standard input:
+// UTF-8, with a solid icon, that reports RESIZE, FOCUS, CROSSING, REFRESH
+// and DROP and obeys the commands it reads, one per line, from standard input:
 //
 //   fullscreen, windowed   set_fullscreen(true), set_fullscreen(false)
 //   fullscreen-twice       both in one go: it must end windowed
@@ -14,14 +14,18 @@
 // Prints "shown" once the window is up, "ok COMMAND" once a command has
 // run, and what the frame reports: "size WxH", "minimized", "maximized",
 // "move X Y DX DY", "focus 1" and "focus 0", "enter X Y", "leave X Y",
-// "refresh". `--fullscreen` asks for fullscreen before the frame is
-// shown. `--wm-name WINDOW` instead prints WINDOW's WM_NAME as a window
+// "refresh", "drop X Y PATH|PATH...". `--fullscreen` asks for fullscreen
+// before the frame is shown. `--drag WINDOW X Y PATH...` instead drags the
+// files onto WINDOW at (X, Y) as the test kit's source, prints what the
+// target answered ("drag aware A accepted B asked C finished D succeeded E")
+// and ends. `--wm-name WINDOW` instead prints WINDOW's WM_NAME as a window
 // manager decodes it (ICCCM text in any encoding, to UTF-8) and ends.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +38,7 @@
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
 #include "quarn/input/events/helpers.h"
+#include "quarn/testing/input.h"
 
 namespace {
 
@@ -72,7 +77,7 @@ public:
         for (std::size_t i = 0; i < icon.size(); ++i) icon[i] = kIconColour[i % 4];
         set_icon(kIconSize, kIconSize, icon.data());
         set_report(Quarn::Flags::Report::RESIZE | Quarn::Flags::Report::FOCUS | Quarn::Flags::Report::CROSSING |
-                   Quarn::Flags::Report::REFRESH);
+                   Quarn::Flags::Report::REFRESH | Quarn::Flags::Report::DROP);
         if (fullscreen) set_fullscreen(true);
         set_show(true, 0);
     }
@@ -102,6 +107,11 @@ public:
     }
     void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventFrameRefresh*) override {
         say("refresh");
+    }
+    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventFrameDrop* event) override {
+        std::string line = "drop " + std::to_string(event->x) + " " + std::to_string(event->y) + " ";
+        for (std::size_t i = 0; i < event->paths.size(); ++i) line += (i ? "|" : "") + event->paths[i];
+        say(line);
     }
 };
 
@@ -165,10 +175,34 @@ int print_wm_name(const char* window_id) {
     return status;
 }
 
+// The drag source of the test kit, from a process of its own as a file manager's is.
+int drag(int argc, char** argv) {
+    const Window window = std::strtoul(argv[2], nullptr, 0);
+    const std::vector<std::string> paths(argv + 5, argv + argc);
+    std::string list;
+    for (const std::string& path : paths) {
+        list += "file://";
+        for (const char c : path) {
+            const auto byte = static_cast<unsigned char>(c);
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+            list += std::isalnum(byte) || std::strchr("-._~/", c) ? std::string(1, c) : std::string(escaped);
+        }
+        list += "\r\n";
+    }
+    Quarn::Testing::Input source;
+    const Quarn::Testing::Input::Drag result =
+        source.drag(window, {"text/uri-list"}, list, std::atoi(argv[3]), std::atoi(argv[4]));
+    std::printf("drag aware %d accepted %d asked %d finished %d succeeded %d\n", result.aware, result.accepted,
+                result.asked, result.finished, result.succeeded);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--wm-name") == 0) return print_wm_name(argv[2]);
+    if (argc >= 6 && std::strcmp(argv[1], "--drag") == 0) return drag(argc, argv);
     const bool fullscreen = argc == 2 && std::strcmp(argv[1], "--fullscreen") == 0;
     Quarn::init();
     if (!Quarn::_quarn_display) return 1;
