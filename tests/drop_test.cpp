@@ -98,6 +98,18 @@ TEST_F(Drop, TextArrivesAsUtf8FromASourceThatListsItsForms) {
     EXPECT_EQ(frame.drops[0].y, 6);
 }
 
+TEST_F(Drop, ALargeTextArrivesWholeInPieces) {
+    DropFrame frame;
+    show(frame);
+    std::string text;
+    for (int i = 0; text.size() < 1100000; ++i) text += std::to_string(i) + " Grüße ✓\n";
+    const Input::Drag drag = input.drag_text(frame, text);
+    EXPECT_TRUE(drag.succeeded);
+    ASSERT_EQ(frame.drops.size(), 1u);
+    EXPECT_EQ(frame.drops[0].text.size(), text.size());
+    EXPECT_TRUE(frame.drops[0].text == text) << "the pieces arrived out of order, twice or not at all";
+}
+
 TEST_F(Drop, AFormWantedFourthInTheTypeListIsFound) {
     DropFrame frame;
     show(frame);

@@ -358,6 +358,9 @@ using DragClock = std::chrono::steady_clock;
 // Another client's answers come in time or never.
 constexpr std::chrono::milliseconds kDragPatience{5000};
 
+// Data larger than this go in pieces of this size (INCR), as large selections do.
+constexpr std::size_t kDragPiece = std::size_t{256} * 1024;
+
 std::string file_uri(const std::string& path) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string uri = "file://";
@@ -461,6 +464,12 @@ Input::Drag Input::drag(Window window, const std::vector<std::string>& types, co
     };
     bool status_came = false;
     bool vanished = false;
+    const Atom incr = XInternAtom(display_, "INCR", False);
+    struct {
+        Window requestor;
+        Atom property, type;
+        std::size_t sent;
+    } pieces{None, None, None, 0};
     auto take = [&](const XEvent& event) {
         if (vanished) return;
         if (event.type == ClientMessage && event.xclient.window == source) {
@@ -471,6 +480,19 @@ Input::Drag Input::drag(Window window, const std::vector<std::string>& types, co
                 result.finished = true;
                 result.succeeded = event.xclient.data.l[1] & 1;
             }
+        } else if (event.type == PropertyNotify && pieces.requestor != None &&
+                   event.xproperty.window == pieces.requestor && event.xproperty.atom == pieces.property &&
+                   event.xproperty.state == PropertyDelete) {
+            // The last piece has no bytes.
+            const std::size_t piece = std::min(kDragPiece, data.size() - pieces.sent);
+            XChangeProperty(display_, pieces.requestor, pieces.property, pieces.type, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(data.data() + pieces.sent), static_cast<int>(piece));
+            pieces.sent += piece;
+            if (piece == 0) {
+                XSelectInput(display_, pieces.requestor, NoEventMask);
+                pieces.requestor = None;
+            }
+            XFlush(display_);
         } else if (event.type == SelectionRequest && event.xselectionrequest.owner == source) {
             const XSelectionRequestEvent& request = event.xselectionrequest;
             result.asked = true;
@@ -489,8 +511,17 @@ Input::Drag Input::drag(Window window, const std::vector<std::string>& types, co
             reply.xselection.time = request.time;
             reply.xselection.property = None;
             if (std::find(offered.begin(), offered.end(), request.target) != offered.end()) {
-                XChangeProperty(display_, request.requestor, request.property, request.target, 8, PropModeReplace,
-                                reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+                if (data.size() > kDragPiece) {
+                    // In pieces (ICCCM's INCR): each once the requestor deleted the last.
+                    XSelectInput(display_, request.requestor, PropertyChangeMask);
+                    const long size = static_cast<long>(data.size());
+                    XChangeProperty(display_, request.requestor, request.property, incr, 32, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(&size), 1);
+                    pieces = {request.requestor, request.property, request.target, 0};
+                } else {
+                    XChangeProperty(display_, request.requestor, request.property, request.target, 8, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+                }
                 reply.xselection.property = request.property;
             }
             XSendEvent(display_, request.requestor, False, NoEventMask, &reply);

@@ -126,7 +126,8 @@ public:
     /// drag_files offers text/uri-list, each path as a `file://` URI with its
     /// bytes beyond letters, digits, "-._~/" percent-encoded; drag_text
     /// offers text/plain;charset=utf-8, UTF8_STRING, text/plain and
-    /// COMPOUND_TEXT (more than three: listed in XdndTypeList). Where Quarn
+    /// COMPOUND_TEXT (more than three: listed in XdndTypeList). Data larger
+    /// than 256 KiB are handed over in pieces (ICCCM's INCR). Where Quarn
     /// runs in this process its pump runs while the source waits, so the
     /// frame's EventFrameDrop is delivered before the call returns. Each
     /// answer is waited for at most 5 seconds. The window need not report
