@@ -63,7 +63,7 @@ struct Drag {
     Window target = None;  // the frame's window
     Window source = None;  // the source's, another client's
     Atom type = None;      // the form chosen; None where none is taken
-    int root_x = 0, root_y = 0;
+    int x = 0, y = 0;      // in the frame, where the pointer was at the last position
     bool reading = false;  // dropped: the data are on their way
     bool pieces = false;   // and come in pieces (INCR)
     std::string data;
@@ -133,8 +133,12 @@ void position(FrameBase* frame, const XClientMessageEvent& message) {
     const auto source = static_cast<Window>(message.data.l[0]);
     const bool accept = ours(frame, source);
     if (accept) {
-        drag.root_x = static_cast<int>((message.data.l[2] >> 16) & 0xFFFF);
-        drag.root_y = static_cast<int>(message.data.l[2] & 0xFFFF);
+        // Translated now: the window may move before the drop.
+        const int root_x = static_cast<int>((message.data.l[2] >> 16) & 0xFFFF);
+        const int root_y = static_cast<int>(message.data.l[2] & 0xFFFF);
+        Window child = None;
+        XTranslateCoordinates(_quarn_display, DefaultRootWindow(_quarn_display), drag.target, root_x, root_y, &drag.x,
+                              &drag.y, &child);
     }
     // Bit 1: a position for every move, as the rectangle is empty.
     tell(source, frame->_quarn_backing->window, atoms().status, accept ? 3 : 2, 0,
@@ -211,10 +215,7 @@ void deliver() {
         finish(false);
         return;
     }
-    int x = 0, y = 0;
-    Window child = None;
-    XTranslateCoordinates(_quarn_display, DefaultRootWindow(_quarn_display), drag.target, drag.root_x, drag.root_y, &x,
-                          &y, &child);
+    const int x = drag.x, y = drag.y;
     std::vector<std::string> paths;
     std::string text;
     if (drag.type == atoms().uri_list)

@@ -414,6 +414,7 @@ Input::Drag Input::drag(Window window, const std::vector<std::string>& types, co
     const Atom aware = atom[0], enter = atom[1], position = atom[2], status = atom[3], leave = atom[4], drop = atom[5],
                finished = atom[6], selection = atom[7], type_list = atom[8], copy = atom[9];
     std::vector<Atom> offered;
+    offered.reserve(types.size());
     for (const std::string& type : types) offered.push_back(XInternAtom(display_, type.c_str(), False));
 
     Drag result;

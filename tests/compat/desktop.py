@@ -433,6 +433,8 @@ class Desktop:
         the frame by the test kit's source from a process of its own: the
         manager takes no part in XDND, but it has reparented the window."""
         paths = ["/tmp/a file.txt", "/tmp/Grüße ✓.png"]
+        # The manager may still be placing the window after the features before.
+        self.settled(lambda: geometry(self.conn, self.window)[:4], hold=0.5)
         mark = len(self.client.lines)
         source = subprocess.run([self.binary, "--drag", str(self.window.id), "40", "30", *paths], env=self.env,
                                 capture_output=True, text=True, timeout=30)
