@@ -237,7 +237,10 @@ bool fitting(Atom type, int format) {
 }
 
 void answered(const XSelectionEvent& answer) {
-    if (!drag.reading || answer.selection != atoms().selection || answer.property != atoms().property) {
+    // A late answer of a drop given up, for the same property, may tell
+    // itself by the form it repeats (not by the time: sources differ there).
+    if (!drag.reading || answer.selection != atoms().selection || answer.property != atoms().property ||
+        answer.target != drag.type) {
         // Late, after the drop was given up: not read.
         if (answer.property != None) XDeleteProperty(_quarn_display, reader, answer.property);
         return;
