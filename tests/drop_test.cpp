@@ -2,7 +2,10 @@
 
 #include <X11/Xatom.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "quarn/frame/drop.h"
@@ -185,6 +188,83 @@ TEST_F(Drop, ASourceThatVanishesMidDropDeliversNothingAndTheNextDropArrives) {
     EXPECT_TRUE(input.drag_text(frame, "after").succeeded);
     ASSERT_EQ(frame.drops.size(), 1u);
     EXPECT_EQ(frame.drops[0].text, "after");
+}
+
+// A source by hand, so the application can sleep in wait() while the
+// frame waits for data that never come.
+class SilentSource {
+public:
+    explicit SilentSource(Window target) : display_(XOpenDisplay(nullptr)), target_(target) {
+        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
+    }
+    ~SilentSource() {
+        XDestroyWindow(display_, window_);
+        XCloseDisplay(display_);
+    }
+    void send(const char* type, long l1, long l2) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = target_;
+        event.xclient.message_type = XInternAtom(display_, type, False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(window_);
+        event.xclient.data.l[1] = l1;
+        event.xclient.data.l[2] = l2;
+        XSendEvent(display_, target_, False, NoEventMask, &event);
+        XSync(display_, False);
+    }
+    // Enters with files, points, takes XdndSelection and drops.
+    void drop() {
+        send("XdndEnter", 5L << 24, static_cast<long>(XInternAtom(display_, "text/uri-list", False)));
+        send("XdndPosition", 0, (20L << 16) | 20);
+        XSetSelectionOwner(display_, XInternAtom(display_, "XdndSelection", False), window_, CurrentTime);
+        send("XdndDrop", 0, CurrentTime);
+    }
+    // Whether an XdndFinished came, reading what has arrived.
+    bool finished() {
+        const Atom finished = XInternAtom(display_, "XdndFinished", False);
+        XSync(display_, False);
+        XEvent event;
+        while (XPending(display_)) {
+            XNextEvent(display_, &event);
+            if (event.type == ClientMessage && event.xclient.message_type == finished) return true;
+        }
+        return false;
+    }
+
+private:
+    Display* display_;
+    Window target_;
+    Window window_;
+};
+
+TEST_F(Drop, AWaitWithoutLimitReturnsToGiveUpASilentSource) {
+    DropFrame frame;
+    show(frame);
+    const Window window = frame._quarn_backing->window;
+    SilentSource source(window);
+    source.drop();
+    XSync(Quarn::_quarn_display, False);
+    Quarn::Input::Events::handle();  // the frame answers and asks for the data
+    ASSERT_FALSE(source.finished());
+    // Ends the wait after ten seconds if nothing else does.
+    std::atomic<bool> rescued{false}, stop{false};
+    std::thread rescue([&] {
+        for (int i = 0; i < 100 && !stop; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (stop) return;
+        rescued = true;
+        quarn_test::XClient rescuer;
+        rescuer.send_client_message(window);
+        rescuer.sync();
+    });
+    const bool woke = Quarn::Input::Events::wait(-1);
+    stop = true;
+    rescue.join();
+    EXPECT_TRUE(woke);
+    EXPECT_FALSE(rescued) << "the wait slept on past the drop's deadline";
+    Quarn::Input::Events::handle();
+    EXPECT_TRUE(source.finished()) << "the handle() after the wait gave the drop up and told the source";
+    EXPECT_TRUE(frame.drops.empty());
 }
 
 TEST(DropPaths, FileUrisOfThisMachineBecomeLocalPathsOthersStayAsTheyCame) {

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <utility>
@@ -324,6 +325,12 @@ bool _quarn_drop_event(const XEvent& event) {
 void _quarn_drop_expire() {
     if (!drag.reading || Clock::now() < drag.deadline) return;
     finish(false);
+}
+
+int _quarn_drop_due_ms() {
+    if (!drag.reading) return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(drag.deadline - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>(std::min<decltype(left)>(left, INT_MAX));
 }
 
 void _quarn_drop_deinit() {

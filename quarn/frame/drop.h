@@ -30,6 +30,11 @@ bool _quarn_drop_event(const XEvent& event);
 /// Used by the pump.
 void _quarn_drop_expire();
 
+/// Milliseconds until a drop being read is due to be given up (0: it is
+/// due); -1 while none is read. wait() returns when it falls due, so that
+/// handle() tells the source.
+int _quarn_drop_due_ms();
+
 /// Forgets the drag and destroys the window data are read into (Quarn::deinit).
 void _quarn_drop_deinit();
 

@@ -66,8 +66,11 @@ bool wait(int timeout_ms) {
     // earlier call (GLX, XSync) already read sit in Xlib's queue and would
     // never wake a poll on the socket, so it is asked before every poll.
     while (!XPending(_quarn_display)) {
-        // A key release held back for REPEAT falls due without any input.
-        const int due_ms = _quarn_held_release_due_ms();
+        // A key release held back for REPEAT falls due without any input, and
+        // so does giving up a drop whose source went silent.
+        int due_ms = _quarn_held_release_due_ms();
+        const int drop_ms = Frame::_quarn_drop_due_ms();
+        if (drop_ms >= 0 && (due_ms < 0 || drop_ms < due_ms)) due_ms = drop_ms;
         if (due_ms == 0) return true;
         int wait_ms = -1;
         if (timeout_ms >= 0) {

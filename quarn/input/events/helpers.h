@@ -28,7 +28,8 @@ void handle();
 /// `timeout_ms` milliseconds pass without one. 0 only looks; a negative value
 /// waits without limit. Flushes the requests not yet sent first, and
 /// dispatches nothing: call handle() after it. A key release that handle()
-/// kept back (REPEAT) counts as pending once it is due. Refused through the error
+/// kept back (REPEAT) counts as pending once it is due, and so does a drop
+/// whose source stopped answering, once it is to be given up. Refused through the error
 /// routine when Quarn::init() found no display, and when the connection is
 /// lost under an I/O error handler that returns ("Cannot wait for events on a
 /// lost display connection!"), where waiting could only spin.
