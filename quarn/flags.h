@@ -120,6 +120,7 @@ public:
     static const Report CROSSING;  ///< The pointer entering and leaving, as EventMouseEnter and Leave (32).
     static const Report REFRESH;   ///< The window to be drawn again, as EventFrameRefresh (64).
     static const Report BUTTONS;   ///< Buttons 8 and up (back, forward), as EventMouseButtonExtraDown and Up (128).
+    static const Report MONITORS;  ///< Monitors added, removed or changed, as EventFrameMonitors (256).
     static const Report DROP;      ///< Files and text dropped on the window (XDND), as EventFrameDrop (2048).
 };
 
@@ -180,6 +181,7 @@ inline constexpr Report Report::FOCUS{16};
 inline constexpr Report Report::CROSSING{32};
 inline constexpr Report Report::REFRESH{64};
 inline constexpr Report Report::BUTTONS{128};
+inline constexpr Report Report::MONITORS{256};
 inline constexpr Report Report::DROP{2048};
 
 inline constexpr Modifier Modifier::NONE{0};

@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xinerama.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -236,6 +237,42 @@ void send_state_request(Window window, bool add) {
                SubstructureRedirectMask | SubstructureNotifyMask, &message);
 }
 
+// Tells the manager the monitor to cover, by its Xinerama index (top,
+// bottom, left and right edges all on it), before the state request.
+void send_monitors_request(Window window, int index) {
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = window;
+    message.xclient.message_type = atom("_NET_WM_FULLSCREEN_MONITORS");
+    message.xclient.format = 32;
+    for (int edge = 0; edge < 4; ++edge) message.xclient.data.l[edge] = index;
+    message.xclient.data.l[4] = 1;  // from an application
+    XSendEvent(_quarn_display, DefaultRootWindow(_quarn_display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &message);
+}
+
+// The index _NET_WM_FULLSCREEN_MONITORS takes for `monitor`: that of the
+// Xinerama screen with its rectangle (RandR's monitors may be listed in
+// another order, or split one output), or -1 where the manager does not list
+// the request or no screen matches.
+int xinerama_index(const Monitor& monitor) {
+    const Window root = DefaultRootWindow(_quarn_display);
+    if (!holds(_quarn_window_items(root, atom("_NET_SUPPORTED"), XA_ATOM), atom("_NET_WM_FULLSCREEN_MONITORS")))
+        return -1;
+    int event_base = 0, error_base = 0, count = 0;
+    if (!XineramaQueryExtension(_quarn_display, &event_base, &error_base) || !XineramaIsActive(_quarn_display))
+        return -1;
+    const std::unique_ptr<XineramaScreenInfo, int (*)(void*)> screens(XineramaQueryScreens(_quarn_display, &count),
+                                                                      XFree);
+    for (int i = 0; screens && i < count; ++i) {
+        const XineramaScreenInfo& screen = screens.get()[i];
+        if (screen.x_org == monitor.x && screen.y_org == monitor.y && screen.width == monitor.width &&
+            screen.height == monitor.height)
+            return i;
+    }
+    return -1;
+}
+
 // Edits the _NET_WM_STATE property of a window no manager manages yet.
 void edit_state_property(Window window, bool add) {
     const Atom fullscreen = atom("_NET_WM_STATE_FULLSCREEN");
@@ -275,9 +312,29 @@ void withdraw(Window window) {
     XSync(_quarn_display, False);
 }
 
+// The monitor that holds (x, y), else the one nearest to it.
+Monitor monitor_at(int x, int y) {
+    const std::vector<Monitor> monitors = get_monitors();
+    const Monitor* best = &monitors.front();
+    long best_distance = -1;
+    for (const Monitor& monitor : monitors) {
+        const long dx =
+            std::max({0L, static_cast<long>(monitor.x) - x, static_cast<long>(x) - (monitor.x + monitor.width - 1)});
+        const long dy =
+            std::max({0L, static_cast<long>(monitor.y) - y, static_cast<long>(y) - (monitor.y + monitor.height - 1)});
+        const long distance = dx * dx + dy * dy;
+        if (best_distance < 0 || distance < best_distance) {
+            best = &monitor;
+            best_distance = distance;
+        }
+    }
+    return *best;
+}
+
 // Without an EWMH manager: the window leaves any manager (override-redirect)
-// and covers the screen, or goes back where it was.
-void cover_screen(_quarn_FrameBacking& backing, bool cover, bool shown) {
+// and covers `monitor`, or the monitor that holds its centre (not the whole X
+// screen, which spans every monitor), or goes back where it was.
+void cover_screen(_quarn_FrameBacking& backing, bool cover, bool shown, const Monitor* monitor) {
     const Window window = backing.window;
     if (cover) {
         XWindowAttributes attributes{};
@@ -301,11 +358,13 @@ void cover_screen(_quarn_FrameBacking& backing, bool cover, bool shown) {
     XSetWindowAttributes attributes{};
     attributes.override_redirect = cover ? True : False;
     XChangeWindowAttributes(_quarn_display, window, CWOverrideRedirect, &attributes);
-    const Screen* screen = DefaultScreenOfDisplay(_quarn_display);
-    if (cover)
-        XMoveResizeWindow(_quarn_display, window, 0, 0, static_cast<unsigned int>(WidthOfScreen(screen)),
-                          static_cast<unsigned int>(HeightOfScreen(screen)));
-    else
+    if (cover) {
+        const Monitor covered = monitor ? *monitor
+                                        : monitor_at(backing.windowed[0] + backing.windowed[2] / 2,
+                                                     backing.windowed[1] + backing.windowed[3] / 2);
+        XMoveResizeWindow(_quarn_display, window, covered.x, covered.y, static_cast<unsigned int>(covered.width),
+                          static_cast<unsigned int>(covered.height));
+    } else
         XMoveResizeWindow(_quarn_display, window, backing.windowed[0], backing.windowed[1],
                           static_cast<unsigned int>(backing.windowed[2]),
                           static_cast<unsigned int>(backing.windowed[3]));
@@ -325,21 +384,39 @@ void send_when_managed(FrameBase* frame) {
     if (!managed(frame)) return;
     backing.fullscreen_waiting = false;
     watch_properties(frame, false);
+    if (backing.fullscreen_wanted && backing.fullscreen_monitors >= 0)
+        send_monitors_request(backing.window, backing.fullscreen_monitors);
+    backing.fullscreen_monitors = -1;
     send_state_request(backing.window, backing.fullscreen_wanted);
 }
 
 }  // namespace
 
-void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
+void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen, const Monitor* monitor) {
     _quarn_FrameBacking& backing = *frame->_quarn_backing;
     const Window window = backing.window;
     const bool asked_before = backing.fullscreen_wanted;
     backing.fullscreen_wanted = fullscreen;
+    if (!fullscreen) monitor = nullptr;
     // A cover of the library's own is taken back by the library, even where
     // an EWMH manager has started since.
     if (backing.covering || !manager_does_fullscreen()) {
-        if (backing.covering != fullscreen) cover_screen(backing, fullscreen, frame->visible);
+        if (backing.covering != fullscreen)
+            cover_screen(backing, fullscreen, frame->visible, monitor);
+        else if (backing.covering && monitor)
+            XMoveResizeWindow(_quarn_display, window, monitor->x, monitor->y, static_cast<unsigned int>(monitor->width),
+                              static_cast<unsigned int>(monitor->height));
         return;
+    }
+    const int monitors_index = monitor ? xinerama_index(*monitor) : -1;
+    if (monitor && monitors_index < 0) {
+        // A manager that cannot be told the monitor covers the one the
+        // window is on; one that has it fullscreen elsewhere lets it go first.
+        if (managed(frame) &&
+            holds(_quarn_window_items(window, atom("_NET_WM_STATE"), XA_ATOM), atom("_NET_WM_STATE_FULLSCREEN")))
+            send_state_request(window, false);
+        frame->set_position(monitor->x + (monitor->width - frame->dimensions[0]) / 2,
+                            monitor->y + (monitor->height - frame->dimensions[1]) / 2);
     }
     // The manager updates _NET_WM_STATE only once it has acted on a request,
     // so a request just made may not show there yet (on and at once off);
@@ -347,7 +424,7 @@ void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
     // Only a state both the property and the last request agree on is kept.
     const bool now =
         holds(_quarn_window_items(window, atom("_NET_WM_STATE"), XA_ATOM), atom("_NET_WM_STATE_FULLSCREEN"));
-    if (now == fullscreen && asked_before == fullscreen) return;
+    if (now == fullscreen && asked_before == fullscreen && !monitor) return;
     const long bypass = 1;
     if (fullscreen)
         XChangeProperty(_quarn_display, window, atom("_NET_WM_BYPASS_COMPOSITOR"), XA_CARDINAL, 32, PropModeReplace,
@@ -355,6 +432,7 @@ void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
     else
         XDeleteProperty(_quarn_display, window, atom("_NET_WM_BYPASS_COMPOSITOR"));
     if (managed(frame)) {
+        if (monitors_index >= 0) send_monitors_request(window, monitors_index);
         send_state_request(window, fullscreen);
         if (backing.fullscreen_waiting) watch_properties(frame, false);
         backing.fullscreen_waiting = false;
@@ -381,6 +459,7 @@ void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen) {
         backing.windowed[3] = attributes.height;
     }
     backing.opened_fullscreen = fullscreen;
+    backing.fullscreen_monitors = monitors_index;
     edit_state_property(window, fullscreen);
     if (frame->visible && !backing.fullscreen_waiting) {
         backing.fullscreen_waiting = true;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "quarn/monitor.h"
+
 namespace Quarn {
 namespace Frame {
 
@@ -34,8 +36,11 @@ class FrameBase;
 /// _NET_WM_STATE as it is now and the state last asked for: through the
 /// window manager's EWMH request once it manages the shown window (WM_STATE
 /// Normal or Iconic; the property itself before that, and the request once
-/// it does), else by covering the screen itself.
-void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen);
+/// it does), else by covering a monitor itself: `monitor` where given, else
+/// the one that holds the window's centre. With `monitor`, a manager that
+/// lists _NET_WM_FULLSCREEN_MONITORS is told it; under another the frame is
+/// moved onto it first.
+void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen, const Monitor* monitor = nullptr);
 
 /// A PropertyNotify of a frame with a fullscreen request waiting for the
 /// manager to manage its window (WM_STATE becoming Normal or Iconic): the

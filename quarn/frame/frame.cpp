@@ -3,6 +3,7 @@
 #include <GL/glx.h>
 
 #include <memory>
+#include <vector>
 
 #include "quarn/error.h"
 #include "quarn/frame/cursors.h"
@@ -12,6 +13,7 @@
 #include "quarn/frame/report.h"
 #include "quarn/init.h"
 #include "quarn/input/state.h"
+#include "quarn/monitor.h"
 #include "quarn/warning.h"
 
 namespace Quarn {
@@ -100,6 +102,7 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     fullscreen_waiting = false;
     fullscreen_wanted = false;
     opened_fullscreen = false;
+    fullscreen_monitors = -1;
     cursor = None;
     orphaned = false;
     image_cursor = None;
@@ -213,6 +216,16 @@ void FrameBase::set_class(const std::string& instance, const std::string& class_
 
 void FrameBase::set_fullscreen(bool fullscreen) { _quarn_set_fullscreen(this, fullscreen); }
 
+void FrameBase::set_fullscreen(bool fullscreen, int monitor) {
+    _quarn_require_display("Cannot set fullscreen without a display connection!");
+    const std::vector<Monitor> monitors = get_monitors();
+    if (monitor < 0 || static_cast<std::size_t>(monitor) >= monitors.size()) {
+        _quarn_print_warning("Cannot go fullscreen on a monitor that does not exist!  Ignoring .set_fullscreen!");
+        return;
+    }
+    _quarn_set_fullscreen(this, fullscreen, &monitors[static_cast<std::size_t>(monitor)]);
+}
+
 void FrameBase::set_cursor(Cursor cursor) { _quarn_set_cursor(this, cursor); }
 
 void FrameBase::set_cursor(int width, int height, const unsigned char* rgba, int hot_x, int hot_y) {
@@ -298,6 +311,7 @@ void FrameBase::callback_input(const Input::State*, const Input::Events::EventFr
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraBase*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraDown*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraUp*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameMonitors*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameDrop*) {}
 
 }  // namespace Frame

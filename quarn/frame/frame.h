@@ -43,6 +43,7 @@ class EventFrameRefresh;
 class EventMouseButtonExtraBase;
 class EventMouseButtonExtraDown;
 class EventMouseButtonExtraUp;
+class EventFrameMonitors;
 class EventFrameDrop;
 }  // namespace Events
 }  // namespace Input
@@ -123,6 +124,9 @@ public:
     /// The manager took the window fullscreen and never saw it windowed: on
     /// the way back the library asks for `windowed` itself.
     bool opened_fullscreen;
+    /// The Xinerama index of the monitor a waiting request names in
+    /// _NET_WM_FULLSCREEN_MONITORS, or -1.
+    int fullscreen_monitors;
     //@}
     /// Whether the connection it was made on is closed (Quarn::deinit): the
     /// server freed the window with it, and a later connection may hand out
@@ -194,6 +198,8 @@ public:
     virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonExtraDown* event);
     virtual void callback_input(const Input::State* state, const Input::Events::EventMouseButtonExtraUp* event);
     //@}
+    /// The display's monitors changed (report MONITORS); does nothing unless overridden.
+    virtual void callback_input(const Input::State* state, const Input::Events::EventFrameMonitors* event);
     /// Files or text dropped on the frame (EventBase, EventFrameBase, then
     /// this). Only frames that report Flags::Report::DROP get it; does
     /// nothing unless overridden.
@@ -234,10 +240,11 @@ public:
     /// An icon larger than the server takes in one request (2048 x 2048 on
     /// most) is halved, each pixel the average of four, until it fits.
     void set_icon(int width, int height, const unsigned char* rgba);
-    /// Makes the frame cover its screen without decorations, or gives back
+    /// Makes the frame cover its monitor without decorations, or gives back
     /// the size and position it had. Asks a window manager that speaks EWMH
-    /// (_NET_WM_STATE_FULLSCREEN, with _NET_WM_BYPASS_COMPOSITOR); under any
-    /// other manager, or none, covers the screen itself. Asking for the state
+    /// (_NET_WM_STATE_FULLSCREEN, with _NET_WM_BYPASS_COMPOSITOR), which picks
+    /// the monitor; under any other manager, or none, covers the monitor that
+    /// holds the frame's centre itself (the nearest where none does). Asking for the state
     /// the window is in (its _NET_WM_STATE now, as the user may have changed
     /// it through the manager) and last asked for changes nothing; so a
     /// request the manager has not acted on yet is not lost: on and at once
@@ -246,6 +253,16 @@ public:
     /// fullscreen gives back the size and position the frame had asked for.
     /// A frame that reports RESIZE gets the size changes as EventFrameResize.
     void set_fullscreen(bool fullscreen);
+    /// Fullscreen on the monitor of index `monitor` in Quarn::get_monitors()
+    /// (on), or back as set_fullscreen(false) (off). A manager that lists
+    /// _NET_WM_FULLSCREEN_MONITORS is told the monitor with the request; under
+    /// any other EWMH manager the frame is moved onto the monitor first (its
+    /// centre on the monitor's, as set_position does; leaving fullscreen finds
+    /// it there); with none the frame covers that monitor's rectangle itself.
+    /// An index out of range is refused with a warning. Asked while the frame
+    /// is fullscreen on another monitor, it moves there. Costs the round trips
+    /// of get_monitors() and those of set_fullscreen.
+    void set_fullscreen(bool fullscreen, int monitor);
     /// The pointer's shape over the frame, from the user's cursor theme
     /// (falling back to X's core cursors); HIDDEN shows none. Each shape is
     /// made once, on first use, and freed at Quarn::deinit(). A value
@@ -344,6 +361,10 @@ public:
     /// - BUTTONS: X buttons 8 and up (8 back, 9 forward) as
     ///   EventMouseButtonExtraDown and EventMouseButtonExtraUp; each press
     ///   delivered gets one release, also when the window is hidden meanwhile.
+    /// - MONITORS: EventFrameMonitors when the display's monitors are added,
+    ///   removed, switched off or on, or change mode (RandR's notifications
+    ///   of the root window, selected while any frame reports it); ask
+    ///   Quarn::get_monitors() for the new set then.
     /// - DROP: the window becomes a drop target for files and text (XDND
     ///   version 5: the XdndAware property), and each drop arrives as
     ///   EventFrameDrop. A frame without it declines every drop. Costs nothing

@@ -11,6 +11,7 @@
 #include "quarn/init.h"
 #include "quarn/input/events/helpers.h"
 #include "quarn/input/text.h"
+#include "quarn/monitor.h"
 
 namespace Quarn {
 namespace Frame {
@@ -69,8 +70,11 @@ void _quarn_set_report(FrameBase* frame, const Flags::Report& report) {
     const bool crossing_on = (report & Flags::Report::CROSSING) && !(backing.report & Flags::Report::CROSSING);
     const bool drop_on = report & Flags::Report::DROP;
     const bool drop_changed = drop_on != static_cast<bool>(backing.report & Flags::Report::DROP);
+    const bool monitors_changed = static_cast<bool>(report & Flags::Report::MONITORS) !=
+                                  static_cast<bool>(backing.report & Flags::Report::MONITORS);
     backing.report = report;
     if (drop_changed) _quarn_drop_aware(frame, drop_on);
+    if (monitors_changed) _quarn_monitors_follow();
 
     if (focus_on) {
         // Asked once, so that the first event tells a change.

@@ -482,6 +482,21 @@ public:
     }
 };
 
+/// The display's monitors changed (type 4194304): one was added or removed,
+/// switched off or on, or shows another mode; Quarn::get_monitors() answers
+/// with the new set. One per run of RandR notifications. Delivered to frames
+/// that report Flags::Report::MONITORS. The server sends nothing when a
+/// client only defines or deletes a monitor (`xrandr --setmonitor`).
+class EventFrameMonitors : public EventFrameBase {
+public:
+    /// Builds the event with its own type code.
+    EventFrameMonitors() : EventFrameBase(4194304) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventFrameBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+};
+
 /// Files or text were dropped on the frame at (`x`, `y`), window pixels
 /// (type 33554432): `paths` for files, `text` for text, the other empty.
 /// Delivered to frames that report Flags::Report::DROP, once the source has

@@ -24,6 +24,7 @@
 #include "quarn/input/state.h"
 #include "quarn/input/text.h"
 #include "quarn/menu/helpers.h"
+#include "quarn/monitor.h"
 
 namespace Quarn {
 namespace Input {
@@ -214,6 +215,8 @@ void _quarn_handle(XEvent& event) {
         _quarn_modifiers_changed();
         return;
     }
+    // The monitors changing (the root window's, no frame's).
+    if (_quarn_monitors_event(event)) return;
     // An input method, where one is open, sees every event first.
     const _quarn_KeyRoute route = _quarn_text_route(event);
     if (route == _quarn_KeyRoute::DROP) return;
@@ -414,6 +417,11 @@ void _quarn_issue_mouseextradown(Frame::FrameBase* frame, unsigned int button, F
 void _quarn_issue_mouseextraup(Frame::FrameBase* frame, unsigned int button, Flags::Modifier modifiers) {
     frame->_quarn_backing->extra_buttons[button] = false;
     EventMouseButtonExtraUp event(button, modifiers);
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_monitors(Frame::FrameBase* frame) {
+    EventFrameMonitors event;
     event._quarn_handle(frame);
 }
 

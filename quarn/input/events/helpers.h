@@ -89,6 +89,7 @@ void _quarn_issue_mouseextradown(Frame::FrameBase* frame, unsigned int button,
 // Marks `button` released, then delivers its release.
 void _quarn_issue_mouseextraup(Frame::FrameBase* frame, unsigned int button,
                                Flags::Modifier modifiers = Flags::Modifier::NONE);
+void _quarn_issue_monitors(Frame::FrameBase* frame);
 
 // Delivers files (`paths`) or `text` dropped at (x, y) in `frame`.
 void _quarn_issue_drop(Frame::FrameBase* frame, std::vector<std::string> paths, std::string text, int x, int y);
