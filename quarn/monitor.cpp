@@ -230,6 +230,10 @@ std::vector<Monitor> get_monitors() {
         monitor.primary = true;
         monitors.push_back(std::move(monitor));
     }
+    // Many servers name no primary output (Xvfb, a desk set up without one):
+    // the first monitor is the one applications then start on.
+    if (std::none_of(monitors.begin(), monitors.end(), [](const Monitor& monitor) { return monitor.primary; }))
+        monitors.front().primary = true;
     apply_work_areas(monitors);
     return monitors;
 }

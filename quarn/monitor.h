@@ -14,14 +14,15 @@ struct Monitor {
     int work_x, work_y, work_width, work_height;  ///< The part that panels and docks leave free.
     int width_mm, height_mm;                      ///< Physical size, 0 where unknown.
     double refresh_hz;                            ///< Of its current mode, 0 where unknown.
-    bool primary;                                 ///< Whether it is the primary monitor.
+    bool primary;  ///< Whether it is the primary monitor; the first where the server names none.
 };
 
 /// The monitors the display shows now, asked from the server at each call: RandR
 /// 1.5's active monitors in the server's order (those the outputs make and those
 /// a client defined, as with `xrandr --setmonitor`); where the server has no
 /// RandR 1.5, Xinerama's screens; else the X screen as one monitor named
-/// "screen". The work area is the monitor's rectangle cut to the current
+/// "screen". Exactly one is the primary: the server's, or the first where
+/// it names none. The work area is the monitor's rectangle cut to the current
 /// desktop's _NET_WORKAREA, or to the monitor's own work area where the window
 /// manager publishes one per monitor (_GTK_WORKAREAS_D<desktop>); the whole
 /// rectangle where neither is published or what is published is malformed.

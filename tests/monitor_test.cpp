@@ -339,6 +339,26 @@ TEST_F(Monitors, MonitorsAClientDefinesOrDeletesShowAtTheNextCallWhileAFrameRuns
     EXPECT_EQ(names(monitors), (std::vector<std::string>{"DUMMY0", "RIGHT"}));
 }
 
+TEST_F(Monitors, WhereTheServerNamesNoPrimaryTheFirstMonitorIsIt) {
+    const auto primaries = [] {
+        std::vector<std::string> found;
+        for (const Quarn::Monitor& monitor : Quarn::get_monitors())
+            if (monitor.primary) found.push_back(monitor.name);
+        return found;
+    };
+    define("LEFT", 0, false);
+    define("RIGHT", 640, false);
+    XRRSetOutputPrimary(display, root, None);
+    client->sync();
+    const std::vector<Quarn::Monitor> monitors = Quarn::get_monitors();
+    ASSERT_EQ(monitors.size(), 3u);
+    EXPECT_EQ(primaries(), std::vector<std::string>{monitors[0].name});
+    // Where the server names one, that one alone.
+    XRRSetOutputPrimary(display, root, output);
+    client->sync();
+    EXPECT_EQ(primaries(), std::vector<std::string>{"DUMMY0"});
+}
+
 TEST_F(Monitors, AnOutputSwitchedOffOnAndToAnotherModeIsReportedOncePerChange) {
     MonitorsFrame reporting, silent, turned_off;
     reporting.set_report(Quarn::Flags::Report::MONITORS);

@@ -363,6 +363,82 @@ class Desktop:
         return f"opened covering {SCREEN[0]}x{SCREEN[1]} at (0,0); windowed: {placed[2]}x{placed[3]} " \
                f"at ({placed[0]},{placed[1]})"
 
+    def monitor_list(self):
+        """get_monitors() as the client prints it: name, rectangle, work area,
+        mm, Hz and primary of each."""
+        mark = self.client.run("monitors")
+        listed = []
+        for line in self.client.since(mark, "monitor "):
+            name, *numbers = line.split()[1:]
+            x, y, w, h, wx, wy, ww, wh, mmw, mmh = (int(n) for n in numbers[:10])
+            listed.append({"name": name, "rect": (x, y, w, h), "work": (wx, wy, ww, wh), "mm": (mmw, mmh),
+                           "hz": float(numbers[10]), "primary": numbers[11] == "1"})
+        return listed
+
+    def monitors(self):
+        """get_monitors(): at least one monitor, each inside the screen with
+        its work area inside it, and one of them the primary."""
+        listed = self.monitor_list()
+        check(listed, "get_monitors() listed none")
+        for monitor in listed:
+            x, y, w, h = monitor["rect"]
+            wx, wy, ww, wh = monitor["work"]
+            check(w > 0 and h > 0 and x >= 0 and y >= 0 and x + w <= SCREEN[0] and y + h <= SCREEN[1],
+                  f"{monitor['name']} at {monitor['rect']} is not on the {SCREEN[0]}x{SCREEN[1]} screen")
+            check(ww > 0 and wh > 0 and wx >= x and wy >= y and wx + ww <= x + w and wy + wh <= y + h,
+                  f"{monitor['name']}'s work area {monitor['work']} is not inside {monitor['rect']}")
+        check(any(m["primary"] for m in listed), "no monitor is the primary")
+        return "; ".join(f"{m['name']} {m['rect'][2]}x{m['rect'][3]} at ({m['rect'][0]},{m['rect'][1]}), work area "
+                         f"{m['work'][2]}x{m['work'][3]} at ({m['work'][0]},{m['work'][1]}), {m['mm'][0]}x{m['mm'][1]} mm, "
+                         f"{m['hz']:g} Hz{', primary' if m['primary'] else ''}" for m in listed)
+
+    def split(self, split):
+        """Two monitors of a client's, the screen's halves (xrandr
+        --setmonitor), or none again; returns how many the server lists."""
+        result = subprocess.run([self.binary, "--split" if split else "--unsplit"], env=self.env,
+                                capture_output=True, text=True, timeout=10)
+        check(result.returncode == 0, f"defining monitors failed: {result.stderr.strip()[-200:]}")
+        return int(result.stdout.split()[-1])
+
+    def fullscreen_on_monitors(self):
+        """set_fullscreen(true, i) on each monitor get_monitors() lists, the
+        screen split in two where the server keeps monitors a client defines,
+        then set_fullscreen(false): the frame must cover each in turn and end
+        windowed with its size."""
+        before = self.placed()
+        try:
+            self.split(True)
+        except (Failed, subprocess.TimeoutExpired, ValueError) as failure:
+            split_note = f"the server refuses monitors of a client's ({failure}); "
+        else:
+            split_note = ""
+        try:
+            listed = self.monitor_list()
+            if len(listed) < 2:
+                split_note += f"the server lists {len(listed)} monitor (no split); "
+            parts = []
+            for index, monitor in enumerate(listed):
+                self.client.run(f"fullscreen-on {index}")
+                rect = monitor["rect"]
+                try:
+                    wait_until(lambda: self.placed() == rect, 5, "covering")
+                except Failed:
+                    raise Failed(f"{split_note}fullscreen on {monitor['name']} {rect}: the frame at {self.placed()} "
+                                 f"(_NET_WM_STATE_FULLSCREEN {self.fullscreen_state()})")
+                parts.append(f"{monitor['name']} covered {rect[2]}x{rect[3]} at ({rect[0]},{rect[1]})")
+            self.client.run("windowed")
+            try:
+                wait_until(lambda: self.placed()[2:] == before[2:] and not self.fullscreen_state(), 5, "windowed")
+            except Failed:
+                raise Failed(f"{'; '.join(parts)}; windowed: the frame at {self.placed()}")
+            placed = self.placed()
+            return f"{split_note}{'; '.join(parts)}; back to {placed[2]}x{placed[3]} at ({placed[0]},{placed[1]})"
+        finally:
+            try:
+                self.split(False)
+            except (Failed, subprocess.TimeoutExpired, ValueError):
+                pass
+
     def xclip(self, *args, text=None):
         """xclip on the CLIPBOARD: out (the text it read) or in (it stays, serving
         the text from a file, until another client takes the clipboard)."""
@@ -977,6 +1053,9 @@ def check_desktop(cell, conn, binary, env, processes, manager):
     feature("confinement", desktop.confinement, "unconfine")
     feature("maximize/minimize/restore", desktop.reports)
     feature("drop", desktop.drop)
+    # Last on this client: a manager leaves the frame on the last monitor.
+    feature("monitors", desktop.monitors)
+    feature("fullscreen on each monitor", desktop.fullscreen_on_monitors, "windowed")
     try:
         desktop.quit_client()
     except (Failed, xerror.XError) as failure:

@@ -4,6 +4,9 @@
 //
 //   fullscreen, windowed   set_fullscreen(true), set_fullscreen(false)
 //   fullscreen-twice       both in one go: it must end windowed
+//   fullscreen-on N        set_fullscreen(true, N)
+//   monitors               prints "monitor NAME X Y W H WX WY WW WH MMW MMH HZ PRIMARY"
+//                          for each of get_monitors()
 //   lock, unlock           set_pointer_locked(true), (false)
 //   confine, unconfine     set_pointer_confined(true), (false)
 //   copy TEXT              set_clipboard(TEXT)
@@ -20,8 +23,12 @@
 // target answered ("drag aware A accepted B asked C finished D succeeded E")
 // and ends. `--wm-name WINDOW` instead prints WINDOW's WM_NAME as a window
 // manager decodes it (ICCCM text in any encoding, to UTF-8) and ends.
+// `--split` defines two RandR monitors, LEFT and RIGHT, the halves of the
+// screen (as `xrandr --setmonitor` does; LEFT takes the first output that
+// shows something), and `--unsplit` deletes them.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -38,6 +45,7 @@
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
 #include "quarn/input/events/helpers.h"
+#include "quarn/monitor.h"
 #include "quarn/testing/input.h"
 
 namespace {
@@ -122,6 +130,16 @@ bool run(DesktopFrame& frame, const std::string& command) {
     } else if (command == "fullscreen-twice") {
         frame.set_fullscreen(true);
         frame.set_fullscreen(false);
+    } else if (command.rfind("fullscreen-on ", 0) == 0) {
+        frame.set_fullscreen(true, std::atoi(command.c_str() + 14));
+    } else if (command == "monitors") {
+        for (const Quarn::Monitor& m : Quarn::get_monitors()) {
+            char line[512];
+            std::snprintf(line, sizeof line, "monitor %s %d %d %d %d %d %d %d %d %d %d %.2f %d", m.name.c_str(), m.x,
+                          m.y, m.width, m.height, m.work_x, m.work_y, m.work_width, m.work_height, m.width_mm,
+                          m.height_mm, m.refresh_hz, m.primary ? 1 : 0);
+            say(line);
+        }
     } else if (command == "lock" || command == "unlock") {
         frame.set_pointer_locked(command == "lock");
     } else if (command == "confine" || command == "unconfine") {
@@ -198,11 +216,60 @@ int drag(int argc, char** argv) {
     return 0;
 }
 
+// Two monitors of a client's, the screen's halves, or none (`split` false).
+// Prints how many monitors the server lists after.
+int split_screen(bool split) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return 1;
+    const Window root = DefaultRootWindow(display);
+    const Atom left = XInternAtom(display, "LEFT", False), right = XInternAtom(display, "RIGHT", False);
+    int count = 0;
+    XRRMonitorInfo* listed = XRRGetMonitors(display, root, False, &count);
+    for (int i = 0; i < count; ++i)
+        if (listed[i].name == left || listed[i].name == right) XRRDeleteMonitor(display, root, listed[i].name);
+    if (listed) XRRFreeMonitors(listed);
+    if (split) {
+        const int width = WidthOfScreen(DefaultScreenOfDisplay(display));
+        const int height = HeightOfScreen(DefaultScreenOfDisplay(display));
+        RROutput shown = None;
+        if (XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root)) {
+            for (int i = 0; i < resources->noutput && shown == None; ++i)
+                if (XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[i])) {
+                    if (output->crtc != None) shown = resources->outputs[i];
+                    XRRFreeOutputInfo(output);
+                }
+            XRRFreeScreenResources(resources);
+        }
+        for (const bool first : {true, false}) {
+            XRRMonitorInfo* monitor = XRRAllocateMonitor(display, first && shown != None ? 1 : 0);
+            monitor->name = first ? left : right;
+            monitor->primary = first;
+            monitor->x = first ? 0 : width / 2;
+            monitor->y = 0;
+            monitor->width = first ? width / 2 : width - width / 2;
+            monitor->height = height;
+            monitor->mwidth = monitor->width / 4;
+            monitor->mheight = height / 4;
+            if (monitor->noutput) monitor->outputs[0] = shown;
+            XRRSetMonitor(display, root, monitor);
+            XRRFreeMonitors(monitor);
+        }
+    }
+    XSync(display, False);
+    listed = XRRGetMonitors(display, root, True, &count);
+    if (listed) XRRFreeMonitors(listed);
+    std::printf("%d\n", count);
+    XCloseDisplay(display);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--wm-name") == 0) return print_wm_name(argv[2]);
     if (argc >= 6 && std::strcmp(argv[1], "--drag") == 0) return drag(argc, argv);
+    if (argc == 2 && std::strcmp(argv[1], "--split") == 0) return split_screen(true);
+    if (argc == 2 && std::strcmp(argv[1], "--unsplit") == 0) return split_screen(false);
     const bool fullscreen = argc == 2 && std::strcmp(argv[1], "--fullscreen") == 0;
     Quarn::init();
     if (!Quarn::_quarn_display) return 1;
