@@ -12,6 +12,7 @@
 #include "quarn/input/repeat.h"
 #include "quarn/input/text.h"
 #include "quarn/menu/helpers.h"
+#include "quarn/monitor.h"
 #include "quarn/warning.h"
 
 namespace Quarn {
@@ -41,6 +42,7 @@ void deinit() {
         _quarn_clipboard_deinit();
         Frame::_quarn_pointer_lock_deinit();
         Frame::_quarn_drop_deinit();
+        _quarn_monitors_deinit();
     }
     Input::Events::_quarn_wake_deinit();
     Frame::_quarn_free_cursors();

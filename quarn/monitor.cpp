@@ -171,16 +171,14 @@ std::vector<Monitor> xinerama_monitors() {
 
 // The connection's RandR event codes, looked up once it first has a frame
 // that reports MONITORS, and whether the root window's notifications are
-// selected.
+// selected; forgotten with the connection (_quarn_monitors_deinit).
 struct Notifications {
-    Display* display = nullptr;
     int event_base = -1;
     bool selected = false;
 };
 
 Notifications& notifications() {
     static Notifications made;
-    if (made.display != _quarn_display) made = Notifications{_quarn_display, -1, false};
     return made;
 }
 
@@ -237,6 +235,8 @@ std::vector<Monitor> get_monitors() {
     apply_work_areas(monitors);
     return monitors;
 }
+
+void _quarn_monitors_deinit() { notifications() = Notifications{}; }
 
 void _quarn_monitors_follow() { select_notifications(any_frame_reports()); }
 

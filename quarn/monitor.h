@@ -43,6 +43,10 @@ class FrameBase;
 /// deselected once none does. Looks the extension up once per connection.
 void _quarn_monitors_follow();
 
+/// Forgets the connection's RandR event codes and selection (Quarn::deinit):
+/// a later connection looks them up again.
+void _quarn_monitors_deinit();
+
 /// A RandR notification of the root window: Xlib's idea of the screen updated,
 /// and EventFrameMonitors delivered to every frame that reports MONITORS, once
 /// per run of notifications already queued. Returns false, with no round trip

@@ -396,6 +396,21 @@ TEST_F(Monitors, AnOutputSwitchedOffOnAndToAnotherModeIsReportedOncePerChange) {
     EXPECT_EQ(reporting.changes, 3);
 }
 
+TEST_F(Monitors, ALaterConnectionSelectsTheNotificationsAgain) {
+    {
+        MonitorsFrame first;
+        first.set_report(Quarn::Flags::Report::MONITORS);
+        quarn_test::settle(*client);
+    }
+    Quarn::deinit();
+    quarn_test::start_library();
+    MonitorsFrame second;
+    second.set_report(Quarn::Flags::Report::MONITORS);
+    quarn_test::settle(*client);
+    set_mode(1024, 768);
+    EXPECT_TRUE(hears(second, 1));
+}
+
 TEST_F(Monitors, TheWorkAreaIsTheCurrentDesktopsCutToEachMonitorOrTheMonitorsOwn) {
     split();
     // Desktop 1 of two: a 30-pixel panel at the top, one of 40 at the left.

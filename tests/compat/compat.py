@@ -17,8 +17,9 @@ In every cell, with a window manager or none, a second program
 the title and icon as the manager reads them, fullscreen (on and off, both
 at once, and asked before the frame is shown), the pointer lock, the
 pointer's crossings, refreshes once uncovered, the keyboard focus coming and
-going, the pointer confined, the clipboard against xclip, and maximize,
-minimize and restore as reported.
+going, the pointer confined, the clipboard against xclip, maximize,
+minimize and restore as reported, the monitors get_monitors() lists, and
+fullscreen on each of them (the screen split in two RandR monitors).
 Each prints a line; what a manager does not do is measured, and said.
 
 Usage: compat.py DEMO DESKTOP_CLIENT [--list] [CELL...]   (no CELL: every cell)

@@ -25,7 +25,8 @@
 // manager decodes it (ICCCM text in any encoding, to UTF-8) and ends.
 // `--split` defines two RandR monitors, LEFT and RIGHT, the halves of the
 // screen (as `xrandr --setmonitor` does; LEFT takes the first output that
-// shows something), and `--unsplit` deletes them.
+// shows something), and `--unsplit` deletes them; both then take the primary
+// output away and give it back, so that window managers hear of a change.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
@@ -255,6 +256,12 @@ int split_screen(bool split) {
             XRRFreeMonitors(monitor);
         }
     }
+    // The server announces nothing when a client defines monitors; window
+    // managers learn them at the next change it announces, which taking the
+    // primary output away and giving it back makes.
+    const RROutput primary = XRRGetOutputPrimary(display, root);
+    XRRSetOutputPrimary(display, root, None);
+    XRRSetOutputPrimary(display, root, primary);
     XSync(display, False);
     listed = XRRGetMonitors(display, root, True, &count);
     if (listed) XRRFreeMonitors(listed);
