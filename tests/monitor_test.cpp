@@ -43,6 +43,7 @@ class Child {
 public:
     explicit Child(const std::vector<std::string>& argv, int keep_fd = -1) {
         std::vector<char*> args;
+        args.reserve(argv.size() + 1);
         for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
         args.push_back(nullptr);
         pid_ = fork();
@@ -179,6 +180,7 @@ Rect work_of(const Quarn::Monitor& monitor) {
 
 std::vector<std::string> names(const std::vector<Quarn::Monitor>& monitors) {
     std::vector<std::string> list;
+    list.reserve(monitors.size());
     for (const Quarn::Monitor& monitor : monitors) list.push_back(monitor.name);
     return list;
 }
