@@ -5,7 +5,8 @@ build_packages=(cmake make g++ pkg-config libx11-dev libgl-dev libglu1-mesa-dev 
   libxrandr-dev libxinerama-dev)
 # Dear ImGui (libimgui-dev) so that Quarn::imgui, its example and their tests
 # are always built and run here.
-test_packages=(libgtest-dev xauth x11-utils x11-xkb-utils openbox imagemagick xdotool dbus ibus libimgui-dev)
+test_packages=(libgtest-dev xauth x11-utils x11-xkb-utils openbox imagemagick xdotool dbus ibus libimgui-dev
+  xserver-xorg-core xserver-xorg-video-dummy)
 fuzz_packages=(clang libclang-rt-14-dev)
 bench_packages=(libglfw3-dev libsdl2-dev gnuplot-nox valgrind python3)
 lint_packages=(clang-format clang-tidy doxygen graphviz)
