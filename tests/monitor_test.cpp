@@ -373,6 +373,8 @@ TEST_F(Monitors, AnOutputSwitchedOffOnAndToAnotherModeIsReportedOncePerChange) {
     quarn_test::settle(*client);
     EXPECT_EQ(reporting.changes, 1) << "the notifications of one change make one event";
     EXPECT_EQ(reporting.frame_level, 1) << "through EventFrameBase";
+    // The numbers other branches keep free for this report and its event.
+    EXPECT_TRUE(Quarn::Flags::Report::MONITORS == Quarn::Flags::Report(256));
     // No active output: the X screen stands in (through Xinerama or as itself).
     const std::vector<Quarn::Monitor> none_active = Quarn::get_monitors();
     ASSERT_EQ(none_active.size(), 1u);
