@@ -50,3 +50,7 @@ if(TARGET quarn_imgui)
   configure_file(cmake/quarn-imgui.pc.in ${PROJECT_BINARY_DIR}/quarn-imgui.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/quarn-imgui.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endif()
+
+# The game controller database built into the library is zlib-licensed: its
+# licence travels with it.
+install(FILES data/gamecontrollerdb/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME gamecontrollerdb-LICENSE)

@@ -121,7 +121,11 @@ public:
     static const Report REFRESH;   ///< The window to be drawn again, as EventFrameRefresh (64).
     static const Report BUTTONS;   ///< Buttons 8 and up (back, forward), as EventMouseButtonExtraDown and Up (128).
     static const Report MONITORS;  ///< Monitors added, removed or changed, as EventFrameMonitors (256).
-    static const Report DROP;      ///< Files and text dropped on the window (XDND), as EventFrameDrop (2048).
+    /// Joysticks and gamepads coming and going, as EventGamepadConnection
+    /// (1024), once the application uses them (Input::get_joysticks). Selects
+    /// no X event.
+    static const Report GAMEPAD;
+    static const Report DROP;  ///< Files and text dropped on the window (XDND), as EventFrameDrop (2048).
 };
 
 /// The modifiers held at a key or button event (EventKeyBase::modifiers,
@@ -182,6 +186,7 @@ inline constexpr Report Report::CROSSING{32};
 inline constexpr Report Report::REFRESH{64};
 inline constexpr Report Report::BUTTONS{128};
 inline constexpr Report Report::MONITORS{256};
+inline constexpr Report Report::GAMEPAD{1024};
 inline constexpr Report Report::DROP{2048};
 
 inline constexpr Modifier Modifier::NONE{0};

@@ -7,6 +7,7 @@
 #include "quarn/frame/helpers.h"
 #include "quarn/frame/pointer_lock.h"
 #include "quarn/input/events/wake.h"
+#include "quarn/input/gamepad.h"
 #include "quarn/input/keyboard.h"
 #include "quarn/input/modifiers.h"
 #include "quarn/input/repeat.h"
@@ -45,6 +46,7 @@ void deinit() {
         _quarn_monitors_deinit();
     }
     Input::Events::_quarn_wake_deinit();
+    Input::_quarn_gamepad_deinit();
     Frame::_quarn_free_cursors();
     Frame::_quarn_deinit();
     Menuing::_quarn_deinit();

@@ -312,6 +312,7 @@ void FrameBase::callback_input(const Input::State*, const Input::Events::EventMo
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraDown*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraUp*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameMonitors*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventGamepadConnection*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameDrop*) {}
 
 }  // namespace Frame

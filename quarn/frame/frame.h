@@ -44,6 +44,7 @@ class EventMouseButtonExtraBase;
 class EventMouseButtonExtraDown;
 class EventMouseButtonExtraUp;
 class EventFrameMonitors;
+class EventGamepadConnection;
 class EventFrameDrop;
 }  // namespace Events
 }  // namespace Input
@@ -200,6 +201,8 @@ public:
     //@}
     /// The display's monitors changed (report MONITORS); does nothing unless overridden.
     virtual void callback_input(const Input::State* state, const Input::Events::EventFrameMonitors* event);
+    /// A joystick or gamepad came or went (report GAMEPAD); does nothing unless overridden.
+    virtual void callback_input(const Input::State* state, const Input::Events::EventGamepadConnection* event);
     /// Files or text dropped on the frame (EventBase, EventFrameBase, then
     /// this). Only frames that report Flags::Report::DROP get it; does
     /// nothing unless overridden.

@@ -497,6 +497,24 @@ public:
     }
 };
 
+/// A joystick or gamepad was connected (`connected` true) or disconnected
+/// (type 16777216); `id` is its Input::Joystick::id. Not tied to a window:
+/// delivered to every frame that reports Flags::Report::GAMEPAD, from the
+/// handle() that notices it, once the application has used the joysticks
+/// (Input::get_joysticks). Those found by the first call come without one.
+class EventGamepadConnection : public EventBase {
+public:
+    /// Builds the event with its own type code.
+    EventGamepadConnection(int id, bool connected) : EventBase(16777216), id(id), connected(connected) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    const int id;          ///< The joystick's id.
+    const bool connected;  ///< Whether it came (true) or went.
+};
+
 /// Files or text were dropped on the frame at (`x`, `y`), window pixels
 /// (type 33554432): `paths` for files, `text` for text, the other empty.
 /// Delivered to frames that report Flags::Report::DROP, once the source has

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "quarn/clipboard.h"
 #include "quarn/error.h"
@@ -18,6 +19,7 @@
 #include "quarn/input/events/events.h"
 #include "quarn/input/events/releases.h"
 #include "quarn/input/events/wake.h"
+#include "quarn/input/gamepad.h"
 #include "quarn/input/keyboard.h"
 #include "quarn/input/modifiers.h"
 #include "quarn/input/repeat.h"
@@ -41,6 +43,7 @@ void handle() {
     Frame::_quarn_drop_expire();
     _quarn_issue_owed_releases();
     Frame::_quarn_pointer_lock_retry();
+    if (_quarn_gamepads_on) _quarn_gamepad_update(_quarn_issue_gamepadconnection);
     // A key release held back for REPEAT, with nothing after it since, is
     // delivered once it is due.
     if (_quarn_release_held && !XPending(_quarn_display)) issue_held_release(nullptr);
@@ -79,11 +82,14 @@ bool wait(int timeout_ms) {
             wait_ms = static_cast<int>(std::max<decltype(left)>(left, 0));
         }
         if (due_ms > 0) wait_ms = wait_ms < 0 ? due_ms : std::min(wait_ms, due_ms);
-        // post_wake's descriptor (-1, which poll skips, when there is none).
-        pollfd connection[2] = {{ConnectionNumber(_quarn_display), POLLIN, 0}, {_quarn_wake_descriptor(), POLLIN, 0}};
+        // post_wake's descriptor and the joysticks' (-1, which poll skips, while
+        // there is none).
+        pollfd connection[3] = {{ConnectionNumber(_quarn_display), POLLIN, 0},
+                                {_quarn_wake_descriptor(), POLLIN, 0},
+                                {_quarn_gamepad_descriptor(), POLLIN, 0}};
         // A signal (EINTR) only sends the loop round with the time that is left.
-        const int ready = poll(connection, 2, wait_ms);
-        if (connection[1].revents & POLLIN) return true;
+        const int ready = poll(connection, 3, wait_ms);
+        if ((connection[1].revents & POLLIN) || (connection[2].revents & POLLIN)) return true;
         if (ready == 0 && wait_ms == 0 && timeout_ms >= 0) return false;
         if (ready > 0 && (connection[0].revents & (POLLERR | POLLHUP | POLLNVAL)) && !XPending(_quarn_display)) {
             // The server is gone, and an I/O error handler that returns (libX11's
@@ -447,6 +453,21 @@ void _quarn_issue_mousemup(Frame::FrameBase* frame, Flags::Modifier modifiers) {
 }
 void _quarn_issue_mouserup(Frame::FrameBase* frame, Flags::Modifier modifiers) {
     issue_button<EventMouseButtonRightUp>(frame, 2, false, modifiers);
+}
+
+void _quarn_issue_gamepadconnection(int id, bool connected) {
+    if (!Frame::_quarn_windows) return;
+    // The callbacks may destroy frames or make new ones: the windows are
+    // listed first and each looked up again before its turn.
+    std::vector<Window> windows;
+    windows.reserve(Frame::_quarn_windows->size());
+    for (const auto& entry : *Frame::_quarn_windows) windows.push_back(entry.first);
+    for (const Window window : windows) {
+        Frame::FrameBase* const frame = lookup(window);
+        if (!frame || !Frame::_quarn_reports(frame, Flags::Report::GAMEPAD)) continue;
+        EventGamepadConnection event(id, connected);
+        event._quarn_handle(frame);
+    }
 }
 
 }  // namespace Events

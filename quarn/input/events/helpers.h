@@ -20,7 +20,10 @@ namespace Events {
 /// of windows that belong to no frame are dropped. Refused through the error
 /// routine when Quarn::init() found no display. Remark: for a frame that
 /// reports REPEAT, a key release that arrived last, with nothing after it,
-/// is kept until the next event or 20 ms show it is no auto-repeat's.
+/// is kept until the next event or 20 ms show it is no auto-repeat's. Once
+/// the application uses the joysticks (Input::get_joysticks), it first reads
+/// their input, one poll when they sent none, and delivers
+/// EventGamepadConnection for those that came or went.
 void handle();
 
 /// Waits until at least one event is pending, already read by Xlib or
@@ -29,10 +32,13 @@ void handle();
 /// waits without limit. Flushes the requests not yet sent first, and
 /// dispatches nothing: call handle() after it. A key release that handle()
 /// kept back (REPEAT) counts as pending once it is due, and so does a drop
-/// whose source stopped answering, once it is to be given up. Refused through the error
-/// routine when Quarn::init() found no display, and when the connection is
-/// lost under an I/O error handler that returns ("Cannot wait for events on a
-/// lost display connection!"), where waiting could only spin.
+/// whose source stopped answering, once it is to be given up. Once the
+/// application uses the joysticks (Input::get_joysticks), their input and
+/// their coming and going wake it too (it returns true; handle() reads them).
+/// Refused through the error routine when Quarn::init() found no display,
+/// and when the connection is lost under an I/O error handler that returns
+/// ("Cannot wait for events on a lost display connection!"), where waiting
+/// could only spin.
 ///
 ///     while (running) {
 ///         Quarn::Input::Events::wait(-1);    // sleep until there is input
@@ -83,6 +89,8 @@ void _quarn_issue_focus(Frame::FrameBase* frame, bool focused);
 void _quarn_issue_mouseenter(Frame::FrameBase* frame, int x, int y);
 void _quarn_issue_mouseleave(Frame::FrameBase* frame, int x, int y);
 void _quarn_issue_refresh(Frame::FrameBase* frame);
+// Delivers EventGamepadConnection to every frame that reports GAMEPAD.
+void _quarn_issue_gamepadconnection(int id, bool connected);
 // Marks `button` (8 to 255) held, then delivers its press.
 void _quarn_issue_mouseextradown(Frame::FrameBase* frame, unsigned int button,
                                  Flags::Modifier modifiers = Flags::Modifier::NONE);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <sys/types.h>
+
+namespace Quarn {
+namespace Input {
+
+/// The calls through which the joysticks reach the kernel's evdev devices:
+/// the system's by default. Quarn::Testing::Gamepad points them, and the
+/// directory, at a stand-in of its own where the machine has no uinput.
+struct _quarn_EvdevCalls {
+    int (*open)(const char* path, int flags);
+    int (*ioctl)(int fd, unsigned long request, void* argument);
+    ssize_t (*read)(int fd, void* buffer, size_t size);
+    int (*close)(int fd);
+};
+
+extern _quarn_EvdevCalls _quarn_evdev;
+
+/// Where the device nodes are looked for and watched: "/dev/input" unless
+/// a test kit changed it.
+extern const char* _quarn_evdev_directory;
+
+/// Points the joysticks at `directory` and `calls`. Where they were already in
+/// use, the devices open now are closed (without connection events) and the
+/// new directory is read at the next call that needs the devices.
+void _quarn_evdev_redirect(const char* directory, const _quarn_EvdevCalls& calls);
+
+}  // namespace Input
+}  // namespace Quarn
