@@ -1,6 +1,8 @@
 // Quarn's handle() with a frame whose callbacks count; with a second argument
-// "reports", the frame reports the wheel, its size and text as well.
+// "reports", the frame reports the wheel, its size and text as well; with
+// "gamepad", a gamepad (the test kit's) is open and idle meanwhile.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,8 @@
 #include "quarn/init.h"
 #include "quarn/input/events/events.h"
 #include "quarn/input/events/helpers.h"
+#include "quarn/input/gamepad.h"
+#include "quarn/testing/gamepad.h"
 
 using namespace Quarn::Input::Events;
 
@@ -36,13 +40,19 @@ int main(int argc, char** argv) {
     {
         CountingFrame frame(delivered);
         const bool reports = argc > 2 && std::string(argv[2]) == "reports";
+        const bool gamepad = argc > 2 && std::string(argv[2]) == "gamepad";
+        std::unique_ptr<Quarn::Testing::Gamepad> pad;
+        if (gamepad) {
+            pad = std::make_unique<Quarn::Testing::Gamepad>("Idle Pad", 3, 0x045e, 0x028e, 0x0114);
+            if (Quarn::Input::get_joysticks().empty()) return 1;
+        }
         if (reports) {
             using Quarn::Flags::Report;
             frame.set_report(Report::WHEEL | Report::RESIZE | Report::TEXT | Report::REPEAT | Report::FOCUS |
                              Report::CROSSING | Report::REFRESH | Report::BUTTONS);
         }
         XSync(Quarn::_quarn_display, False);
-        status = bench::run_pump(argc, argv, reports ? "quarn-reports" : "quarn", frame._quarn_backing->window,
+        status = bench::run_pump(argc, argv, reports ? "quarn-reports" : gamepad ? "quarn-gamepad" : "quarn", frame._quarn_backing->window,
                                  delivered, [] { Quarn::Input::Events::handle(); });
         // Quarn's own allocations, without Xlib's reading: the same events
         // replayed straight into the translation, once to warm up (the first

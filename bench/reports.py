@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The pump with every report on (wheel, size, text through the input method,
 auto-repeat, focus, crossings, refreshes, extra buttons) against GLFW, which
-always does that work, and the default pump
-against the raw Xlib floor; contenders interleaved round after round on the
+always does that work, the default pump with a gamepad open and idle, and
+the default pump against the raw Xlib floor; contenders interleaved round after round on the
 current $DISPLAY, under a UTF-8 locale as on a desktop.
 
 Usage: reports.py BUILD_DIR   (QUARN_BENCH_ROUNDS sets the rounds, default 15)
@@ -16,7 +16,7 @@ import sys
 build = sys.argv[1]
 rounds = int(os.environ.get("QUARN_BENCH_ROUNDS", "15"))
 contenders = {"raw": ["pump_raw"], "quarn": ["pump_quarn"], "quarn-reports": ["pump_quarn", "reports"],
-              "glfw": ["pump_glfw"]}
+              "quarn-gamepad": ["pump_quarn", "gamepad"], "glfw": ["pump_glfw"]}
 environment = dict(os.environ, LANG="C.UTF-8")
 
 
@@ -65,4 +65,6 @@ for name in contenders:
     print(f"| {name} | {instructions[name]:,.0f} |")
 print()
 summary.append(f"instructions_reports_vs_glfw={instructions['glfw'] / instructions['quarn-reports']:.2f}")
+# A gamepad open and idle: one poll of its descriptors per handle(), nothing per event.
+summary.append(f"instructions_gamepad_minus_default={instructions['quarn-gamepad'] - instructions['quarn']:.1f}")
 print("summary-reports: " + " ".join(summary))

@@ -368,6 +368,9 @@ public:
     ///   removed, switched off or on, or change mode (RandR's notifications
     ///   of the root window, selected while any frame reports it); ask
     ///   Quarn::get_monitors() for the new set then.
+    /// - GAMEPAD: EventGamepadConnection when a joystick or gamepad comes or
+    ///   goes, once the application uses them (Input::get_joysticks); selects
+    ///   no X event.
     /// - DROP: the window becomes a drop target for files and text (XDND
     ///   version 5: the XdndAware property), and each drop arrives as
     ///   EventFrameDrop. A frame without it declines every drop. Costs nothing
