@@ -66,11 +66,14 @@ public:
         glClear(GL_COLOR_BUFFER_BIT);
         glColor3f(1.0f, 1.0f, 1.0f);
         // The field's y grows downwards, as the sticks' do; GL's upwards.
+        // GL's -1 to 1 spans the window's width and its height alike: the
+        // sides are made equal in pixels.
+        const float half_x = kHalf * static_cast<float>(dimensions[1]) / static_cast<float>(dimensions[0]);
         glBegin(GL_QUADS);
-        glVertex2f(x - kHalf, -(y - kHalf));
-        glVertex2f(x + kHalf, -(y - kHalf));
-        glVertex2f(x + kHalf, -(y + kHalf));
-        glVertex2f(x - kHalf, -(y + kHalf));
+        glVertex2f(x - half_x, -(y - kHalf));
+        glVertex2f(x + half_x, -(y - kHalf));
+        glVertex2f(x + half_x, -(y + kHalf));
+        glVertex2f(x - half_x, -(y + kHalf));
         glEnd();
     }
 

@@ -136,12 +136,17 @@ std::string guid_of(const input_id& id, const std::string& name) {
 }
 
 float normalise(const Device& device, int axis_code, int value) {
-    const int low = device.minimum[axis_code];
-    const int high = device.maximum[axis_code];
+    const double low = device.minimum[axis_code];
+    const double high = device.maximum[axis_code];
     if (high <= low) return 0.0f;
-    const float scaled =
-        2.0f * static_cast<float>(static_cast<double>(value) - low) / static_cast<float>(high - low) - 1.0f;
-    return std::min(std::max(scaled, -1.0f), 1.0f);
+    double scaled = 0.0;
+    // A stick's range is one longer below zero (-32768 to 32767): each side
+    // is scaled on its own, so that a stick at rest reads exactly 0.
+    if (low < 0 && high > 0)
+        scaled = value < 0 ? value / -low : value / high;
+    else
+        scaled = 2.0 * (value - low) / (high - low) - 1.0;
+    return static_cast<float>(std::min(std::max(scaled, -1.0), 1.0));
 }
 
 int hat_bits(int x, int y) { return (y < 0 ? 1 : 0) | (x > 0 ? 2 : 0) | (y > 0 ? 4 : 0) | (x < 0 ? 8 : 0); }
