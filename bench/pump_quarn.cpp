@@ -52,8 +52,11 @@ int main(int argc, char** argv) {
                              Report::CROSSING | Report::REFRESH | Report::BUTTONS);
         }
         XSync(Quarn::_quarn_display, False);
-        status = bench::run_pump(argc, argv, reports ? "quarn-reports" : gamepad ? "quarn-gamepad" : "quarn", frame._quarn_backing->window,
-                                 delivered, [] { Quarn::Input::Events::handle(); });
+        status = bench::run_pump(argc, argv,
+                                 reports   ? "quarn-reports"
+                                 : gamepad ? "quarn-gamepad"
+                                           : "quarn",
+                                 frame._quarn_backing->window, delivered, [] { Quarn::Input::Events::handle(); });
         // Quarn's own allocations, without Xlib's reading: the same events
         // replayed straight into the translation, once to warm up (the first
         // entry of a key code, Xlib's keysym table), once counted. They are

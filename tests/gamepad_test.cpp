@@ -129,10 +129,9 @@ TEST_F(Gamepads, NothingIsOpenedOrDeliveredBeforeTheFirstCall) {
     EXPECT_TRUE(frame.seen.empty());
 
     // The first call finds it as it is, and tells no connection for it.
-    const Joystick* early = find("Early");
-    ASSERT_NE(early, nullptr);
+    const Joystick& early = connected("Early");
     EXPECT_GT(OpenCounter::opens, 0);
-    EXPECT_TRUE(early->buttons[0]);
+    EXPECT_TRUE(early.buttons[0]);
     Quarn::Input::Events::handle();
     EXPECT_TRUE(frame.seen.empty());
 }

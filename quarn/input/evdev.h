@@ -22,8 +22,8 @@ extern _quarn_EvdevCalls _quarn_evdev;
 extern const char* _quarn_evdev_directory;
 
 /// Points the joysticks at `directory` and `calls`. Where they were already in
-/// use, the devices open now are closed (without connection events) and the
-/// new directory is read at the next call that needs the devices.
+/// use, the devices open now are closed and the new directory is read at
+/// once, as at a first call: no connection events either way.
 void _quarn_evdev_redirect(const char* directory, const _quarn_EvdevCalls& calls);
 
 }  // namespace Input
