@@ -83,11 +83,11 @@ public:
         if (reports) set_report(Quarn::Flags::Report::GAMEPAD);
     }
     void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventBase* event) override {
-        if (event->type == 16777216) levels.push_back("EventBase");
+        if (event->type == 16777216) levels.emplace_back("EventBase");
     }
     void callback_input(const Quarn::Input::State*,
                         const Quarn::Input::Events::EventGamepadConnection* event) override {
-        levels.push_back("EventGamepadConnection");
+        levels.emplace_back("EventGamepadConnection");
         seen.emplace_back(event->id, event->connected);
     }
 

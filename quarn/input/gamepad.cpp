@@ -48,12 +48,12 @@ struct Device {
     int fd = -1;
     std::string node;  // the file's name in the directory
     short button_of[KEY_CNT];
-    signed char axis_of[ABS_CNT];
+    short axis_of[ABS_CNT];
     int minimum[ABS_CNT];
     int maximum[ABS_CNT];
     int hat_x[4] = {};
     int hat_y[4] = {};
-    signed char hat_of[4];
+    short hat_of[4];
     bool dropping = false;  // the kernel's buffer overflowed: the state is read afresh at the next report
     bool mapped = false;
     _quarn_GamepadMapping mapping;
@@ -119,7 +119,7 @@ std::string guid_of(const input_id& id, const std::string& name) {
     bytes[0] = static_cast<unsigned char>(words[0] & 0xff);
     bytes[1] = static_cast<unsigned char>(words[0] >> 8);
     if (id.vendor || id.product) {
-        for (int i = 1; i < 4; ++i) {
+        for (size_t i = 1; i < 4; ++i) {
             bytes[i * 4] = static_cast<unsigned char>(words[i] & 0xff);
             bytes[i * 4 + 1] = static_cast<unsigned char>(words[i] >> 8);
         }
@@ -227,15 +227,15 @@ void open_device(const std::string& name, bool tell) {
     // The mappings count buttons from BTN_JOYSTICK up, then those below it,
     // and axes in code order without the hats: the order SDL gives them.
     std::fill(std::begin(device->button_of), std::end(device->button_of), static_cast<short>(-1));
-    std::fill(std::begin(device->axis_of), std::end(device->axis_of), static_cast<signed char>(-1));
-    std::fill(std::begin(device->hat_of), std::end(device->hat_of), static_cast<signed char>(-1));
+    std::fill(std::begin(device->axis_of), std::end(device->axis_of), static_cast<short>(-1));
+    std::fill(std::begin(device->hat_of), std::end(device->hat_of), static_cast<short>(-1));
     short buttons = 0;
     for (int code = BTN_JOYSTICK; code < KEY_CNT; ++code)
         if (has_bit(keys, code)) device->button_of[code] = buttons++;
     for (int code = 0; code < BTN_JOYSTICK; ++code)
         if (has_bit(keys, code)) device->button_of[code] = buttons++;
-    signed char axis_count = 0;
-    signed char hat_count = 0;
+    short axis_count = 0;
+    short hat_count = 0;
     for (int code = 0; code < ABS_CNT; ++code) {
         if (!has_bit(axes, code)) continue;
         if (!is_hat_code(code)) {
@@ -383,7 +383,8 @@ void _quarn_gamepad_update(void (*connection)(int id, bool connected)) {
     }
     if (changes.empty()) return;
     // Told after the state is whole: the callbacks may look at the joysticks.
-    for (size_t i = 0; i < changes.size(); ++i) {
+    // Indexed, not iterated: a callback that runs the pump again adds to the list.
+    for (size_t i = 0; i < changes.size(); ++i) {  // NOLINT(modernize-loop-convert)
         const std::pair<int, bool> change = changes[i];
         connection(change.first, change.second);
     }

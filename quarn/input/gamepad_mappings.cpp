@@ -79,7 +79,7 @@ float clamp(float value, float low, float high) { return std::min(std::max(value
 
 // A source's value: a button or hat 0 or 1, an axis -1 to 1, or 0 to 1 for one half.
 float read(const _quarn_GamepadSource& source, const Joystick& joystick) {
-    const size_t index = static_cast<size_t>(source.index);
+    const auto index = static_cast<size_t>(source.index);
     switch (source.kind) {
         case _quarn_GamepadSource::BUTTON:
             return index < joystick.buttons.size() && joystick.buttons[index] ? 1.0f : 0.0f;
