@@ -153,6 +153,15 @@ TEST_F(Gamepads, APadIsListedWithItsNameGuidAndControls) {
     EXPECT_EQ(joystick.hats[0], 0);
 }
 
+TEST_F(Gamepads, APadWithoutVendorAndProductHasItsNameInTheGuid) {
+    Quarn::Input::get_joysticks();
+    Gamepad pad("Generic Pad Deluxe", 6, 0, 0, 0x0100);
+    // Bus 6, a zero word, then "Generic Pad" and a NUL.
+    EXPECT_EQ(connected("Generic Pad Deluxe").guid,
+              "06000000"
+              "47656e657269632050616400");
+}
+
 // Buttons count from BTN_JOYSTICK up, axes in code order without the hats:
 // the order the database's b0 and a0 mean.
 TEST_F(Gamepads, EachButtonAndAxisReachesItsPlace) {

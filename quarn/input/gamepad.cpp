@@ -112,7 +112,7 @@ void choose_mapping(Device& device, Joystick& joystick) {
 
 // SDL's form for Linux: bus, vendor, product and version as little-endian
 // 16-bit words, each followed by a zero word; a device without vendor and
-// product has its name there instead.
+// product has the first 11 bytes of its name there instead, ending in a NUL.
 std::string guid_of(const input_id& id, const std::string& name) {
     unsigned char bytes[16] = {};
     const unsigned short words[4] = {id.bustype, id.vendor, id.product, id.version};
@@ -124,7 +124,7 @@ std::string guid_of(const input_id& id, const std::string& name) {
             bytes[i * 4 + 1] = static_cast<unsigned char>(words[i] >> 8);
         }
     } else {
-        for (size_t i = 0; i < 12 && i < name.size(); ++i) bytes[4 + i] = static_cast<unsigned char>(name[i]);
+        for (size_t i = 0; i < 11 && i < name.size(); ++i) bytes[4 + i] = static_cast<unsigned char>(name[i]);
     }
     static const char kHex[] = "0123456789abcdef";
     std::string guid(32, '0');
