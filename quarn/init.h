@@ -18,8 +18,9 @@ extern bool _quarn_trace;
 /// before anything else of the library; a second call only warns.
 void init();
 
-/// Stops the library: closes the joysticks, destroys the frame registry, then
-/// the menu-callback registry, then closes the display. Destroy the context and every frame
+/// Stops the library: closes the joysticks (forgetting the gamepad mappings
+/// added at run time), destroys the frame registry, then the menu-callback
+/// registry, then closes the display. Destroy the context and every frame
 /// first; their destructors talk to the display.
 void deinit();
 

@@ -395,6 +395,7 @@ int _quarn_gamepad_descriptor() { return _quarn_gamepads_on ? poller : -1; }
 
 void _quarn_gamepad_deinit() {
     if (_quarn_gamepads_on) stop();
+    _quarn_forget_added_mappings();
 }
 
 void _quarn_evdev_redirect(const char* directory, const _quarn_EvdevCalls& calls) {

@@ -79,6 +79,7 @@ bool get_gamepad_state(int id, GamepadState* state);
 /// GUID, built in or added before. Lines for other platforms and lines that
 /// do not parse are skipped. Returns whether any line was taken; false
 /// changes nothing. The joysticks connected now follow the new mappings.
+/// They last until Quarn::deinit(), which leaves the built-in ones alone.
 bool update_gamepad_mappings(const std::string& mappings);
 
 /// Whether the joysticks are in use (one of the three calls above ran): the
@@ -95,8 +96,8 @@ void _quarn_gamepad_update(void (*connection)(int id, bool connected));
 /// something to read, or -1 while the joysticks are not in use. Used by wait().
 int _quarn_gamepad_descriptor();
 
-/// Closes the devices and stops following them (called by Quarn::deinit);
-/// the next call of the three starts again.
+/// Closes the devices, stops following them and forgets the mappings added
+/// at run time (called by Quarn::deinit); the next call of the three starts again.
 void _quarn_gamepad_deinit();
 
 }  // namespace Input

@@ -192,6 +192,11 @@ int _quarn_add_mappings(const std::string& text) {
     return taken;
 }
 
+void _quarn_forget_added_mappings() {
+    delete added;
+    added = nullptr;
+}
+
 void _quarn_apply_mapping(const _quarn_GamepadMapping& mapping, const Joystick& joystick, GamepadState* state) {
     for (int i = 0; i < GAMEPAD_BUTTON_COUNT; ++i) {
         const _quarn_GamepadSource& source = mapping.buttons[i];

@@ -38,6 +38,9 @@ const _quarn_GamepadMapping* _quarn_find_mapping(const std::string& guid);
 /// Adds the valid lines of `text`, each replacing any for its GUID; returns how many.
 int _quarn_add_mappings(const std::string& text);
 
+/// Forgets the mappings added at run time (the built-in ones stay parsed).
+void _quarn_forget_added_mappings();
+
 /// Reads `joystick` through `mapping` into `state`.
 void _quarn_apply_mapping(const _quarn_GamepadMapping& mapping, const Joystick& joystick, GamepadState* state);
 
