@@ -9,10 +9,10 @@ namespace Input {
 /// the system's by default. Quarn::Testing::Gamepad points them, and the
 /// directory, at a stand-in of its own where the machine has no uinput.
 struct _quarn_EvdevCalls {
-    int (*open)(const char* path, int flags);
-    int (*ioctl)(int fd, unsigned long request, void* argument);
-    ssize_t (*read)(int fd, void* buffer, size_t size);
-    int (*close)(int fd);
+    int (*open)(const char* path, int flags);                     ///< As open(2).
+    int (*ioctl)(int fd, unsigned long request, void* argument);  ///< As ioctl(2).
+    ssize_t (*read)(int fd, void* buffer, size_t size);           ///< As read(2).
+    int (*close)(int fd);                                         ///< As close(2).
 };
 
 extern _quarn_EvdevCalls _quarn_evdev;

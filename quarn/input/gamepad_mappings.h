@@ -9,22 +9,23 @@ namespace Input {
 
 /// Where one of a gamepad's buttons or axes comes from on the joystick.
 struct _quarn_GamepadSource {
+    /// What the source is: nothing (the gamepad's button or axis stays at rest), or one of the joystick's.
     enum Kind : unsigned char { NONE, BUTTON, AXIS, HAT };
-    Kind kind = NONE;
-    int index = 0;     ///< b#, a# or h#: the joystick's button, axis or hat.
-    int hat_mask = 0;  ///< The hat's bit (HAT).
-    int half = 0;      ///< An axis's positive (+1) or negative (-1) half alone, or all of it (0).
-    bool invert = false;
+    Kind kind = NONE;     ///< What the source is.
+    int index = 0;        ///< b#, a# or h#: the joystick's button, axis or hat.
+    int hat_mask = 0;     ///< The hat's bit (HAT).
+    int half = 0;         ///< An axis's positive (+1) or negative (-1) half alone, or all of it (0).
+    bool invert = false;  ///< An axis read the other way round (a1~).
 };
 
 /// One line of the database: for each gamepad button a source, for each
 /// axis a source for all of it or one for each half ("+leftx:b1,-leftx:b2").
 struct _quarn_GamepadMapping {
-    std::string name;
-    _quarn_GamepadSource buttons[GAMEPAD_BUTTON_COUNT];
-    _quarn_GamepadSource axes[GAMEPAD_AXIS_COUNT];
-    _quarn_GamepadSource positive[GAMEPAD_AXIS_COUNT];
-    _quarn_GamepadSource negative[GAMEPAD_AXIS_COUNT];
+    std::string name;                                    ///< The line's name for the pad.
+    _quarn_GamepadSource buttons[GAMEPAD_BUTTON_COUNT];  ///< Indexed by GamepadButton.
+    _quarn_GamepadSource axes[GAMEPAD_AXIS_COUNT];       ///< Indexed by GamepadAxis: all of it.
+    _quarn_GamepadSource positive[GAMEPAD_AXIS_COUNT];   ///< Its positive half alone (+leftx).
+    _quarn_GamepadSource negative[GAMEPAD_AXIS_COUNT];   ///< Its negative half alone (-leftx).
 };
 
 /// Parses one line of the database ("GUID,name,a:b0,...,platform:Linux,").

@@ -28,6 +28,8 @@ namespace Testing {
 /// neither can be made, std::invalid_argument for a code the pad lacks.
 class Gamepad {
 public:
+    /// Plugs in a pad called `name` with the bus, vendor, product and version
+    /// given (its GUID's parts; an Xbox 360 pad is 3, 0x045e, 0x028e, 0x0114).
     Gamepad(const std::string& name, unsigned short bus, unsigned short vendor, unsigned short product,
             unsigned short version);
     /// Unplugs it.
