@@ -121,6 +121,7 @@ public:
     static const Report REFRESH;   ///< The window to be drawn again, as EventFrameRefresh (64).
     static const Report BUTTONS;   ///< Buttons 8 and up (back, forward), as EventMouseButtonExtraDown and Up (128).
     static const Report MONITORS;  ///< Monitors added, removed or changed, as EventFrameMonitors (256).
+    static const Report MOVE;      ///< The window's place on the screen, as EventFrameMove (512).
     /// Joysticks and gamepads coming and going, as EventGamepadConnection
     /// (1024), once the application uses them (Input::get_joysticks). Selects
     /// no X event.
@@ -186,6 +187,7 @@ inline constexpr Report Report::CROSSING{32};
 inline constexpr Report Report::REFRESH{64};
 inline constexpr Report Report::BUTTONS{128};
 inline constexpr Report Report::MONITORS{256};
+inline constexpr Report Report::MOVE{512};
 inline constexpr Report Report::GAMEPAD{1024};
 inline constexpr Report Report::DROP{2048};
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "quarn/error.h"
+#include "quarn/frame/controls.h"
 #include "quarn/frame/cursors.h"
 #include "quarn/frame/desktop.h"
 #include "quarn/frame/helpers.h"
@@ -106,6 +107,16 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     cursor = None;
     orphaned = false;
     image_cursor = None;
+    inside_frame = parent != nullptr;
+    reparented = false;
+    reported_position[0] = position[0];
+    reported_position[1] = position[1];
+    size_limits[0] = size_limits[1] = size_limits[2] = size_limits[3] = -1;
+    aspect[0] = aspect[1] = 0;
+    resizable = true;
+    decorated = true;
+    floating = false;
+    urgent = false;
     window = XCreateWindow(_quarn_display, x_parent, position[0], position[1], dimensions[0], dimensions[1], 0,
                            visual_info->depth, InputOutput, visual_info->visual, CWColormap | CWEventMask,
                            &window_attributes);
@@ -174,6 +185,7 @@ void FrameBase::set_size(int size_x, int size_y) {
         hints.width = dimensions[0];
         hints.height = dimensions[1];
     });
+    _quarn_controls_resized(this);
     XResizeWindow(_quarn_display, _quarn_backing->window, dimensions[0], dimensions[1]);
 }
 
@@ -258,14 +270,50 @@ void FrameBase::set_show(bool show, int blend_ms) {
         return;
     }
     if (blend_ms != 0) _quarn_print_warning("Blend is not supported on Linux!");
-    if (show)
+    if (show) {
+        _quarn_controls_showing(this);
         XMapWindow(_quarn_display, _quarn_backing->window);
-    else
+    } else {
         XUnmapWindow(_quarn_display, _quarn_backing->window);
+    }
     visible = show;
 }
 
 void FrameBase::set_report(const Flags::Report& report) { _quarn_set_report(this, report); }
+
+void FrameBase::set_size_limits(int min_width, int min_height, int max_width, int max_height) {
+    _quarn_set_size_limits(this, min_width, min_height, max_width, max_height);
+}
+
+void FrameBase::set_aspect_ratio(int numerator, int denominator) {
+    _quarn_set_aspect_ratio(this, numerator, denominator);
+}
+
+void FrameBase::set_resizable(bool resizable) { _quarn_set_resizable(this, resizable); }
+
+void FrameBase::set_decorated(bool decorated) { _quarn_set_decorated(this, decorated); }
+
+void FrameBase::set_floating(bool floating) { _quarn_set_floating(this, floating); }
+
+void FrameBase::set_opacity(float opacity) { _quarn_set_opacity(this, opacity); }
+
+void FrameBase::minimize() { _quarn_minimize(this); }
+
+void FrameBase::maximize() { _quarn_maximize(this); }
+
+void FrameBase::restore() { _quarn_restore(this); }
+
+void FrameBase::focus() { _quarn_focus(this); }
+
+void FrameBase::request_attention() { _quarn_request_attention(this); }
+
+void FrameBase::set_mouse_passthrough(bool passthrough) { _quarn_set_mouse_passthrough(this, passthrough); }
+
+void FrameBase::get_frame_extents(int* left_right_top_bottom) const {
+    _quarn_get_frame_extents(this, left_right_top_bottom);
+}
+
+void FrameBase::get_position(int* xy) const { _quarn_get_position(this, xy); }
 
 void FrameBase::draw() {
     // Swapping with no context current is a GLX error that ends the process.
@@ -312,6 +360,7 @@ void FrameBase::callback_input(const Input::State*, const Input::Events::EventMo
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraDown*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventMouseButtonExtraUp*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameMonitors*) {}
+void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameMove*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventGamepadConnection*) {}
 void FrameBase::callback_input(const Input::State*, const Input::Events::EventFrameDrop*) {}
 

@@ -44,6 +44,7 @@ class EventMouseButtonExtraBase;
 class EventMouseButtonExtraDown;
 class EventMouseButtonExtraUp;
 class EventFrameMonitors;
+class EventFrameMove;
 class EventGamepadConnection;
 class EventFrameDrop;
 }  // namespace Events
@@ -135,6 +136,21 @@ public:
     bool orphaned;
     ::Cursor cursor;        ///< The cursor set_cursor last gave it (a shape's is shared); None at first.
     ::Cursor image_cursor;  ///< The cursor made from set_cursor's image (owned), or None.
+    /// @name What the report MOVE keeps
+    //@{
+    bool inside_frame;         ///< The window is inside another frame's window, not a top-level one.
+    bool reparented;           ///< A window manager's frame holds the window (its parent is not the root).
+    int reported_position[2];  ///< The content's place as last delivered (MOVE).
+    //@}
+    /// @name The window controls (FrameBase::set_size_limits and the rest)
+    //@{
+    int size_limits[4];  ///< Minimum and maximum width and height asked for; -1 for none.
+    int aspect[2];       ///< The aspect ratio asked for; 0 and 0 for none.
+    bool resizable;      ///< What set_resizable last asked for (true at first).
+    bool decorated;      ///< What set_decorated last asked for (true at first).
+    bool floating;       ///< What set_floating last asked for (false at first).
+    bool urgent;         ///< request_attention set the urgency hint; the next focus takes it back.
+    //@}
 };
 
 /// Base class of the application's windows. Override the callback_input
@@ -201,6 +217,8 @@ public:
     //@}
     /// The display's monitors changed (report MONITORS); does nothing unless overridden.
     virtual void callback_input(const Input::State* state, const Input::Events::EventFrameMonitors* event);
+    /// The window moved (Flags::Report::MOVE); does nothing unless overridden.
+    virtual void callback_input(const Input::State* state, const Input::Events::EventFrameMove* event);
     /// A joystick or gamepad came or went (report GAMEPAD); does nothing unless overridden.
     virtual void callback_input(const Input::State* state, const Input::Events::EventGamepadConnection* event);
     /// Files or text dropped on the frame (EventBase, EventFrameBase, then
@@ -368,6 +386,14 @@ public:
     ///   removed, switched off or on, or change mode (RandR's notifications
     ///   of the root window, selected while any frame reports it); ask
     ///   Quarn::get_monitors() for the new set then.
+    /// - MOVE: EventFrameMove when the window moves on the screen (whoever
+    ///   moved it: the program, the user through the manager, another
+    ///   client), with its content's top-left on the root window, and
+    ///   `position` kept to it. Costs one event per change of the window's
+    ///   size or place; under a manager that puts the window in a frame of
+    ///   its own, a round trip for each such event the server (not the
+    ///   manager) sends, which is each resize. Turning it on asks the server
+    ///   where the window is (two round trips).
     /// - GAMEPAD: EventGamepadConnection when a joystick or gamepad comes or
     ///   goes, once the application uses them (Input::get_joysticks); selects
     ///   no X event.
@@ -379,13 +405,85 @@ public:
     /// FOCUS, CROSSING, REFRESH and BUTTONS cost nothing per event: every frame selects their events.
     void set_report(const Flags::Report& report);
 
+    /// @name Steering the window
+    /// Each writes what ICCCM, EWMH or the Motif hints define for it; a
+    /// window manager that honours that hint applies it, one that does not
+    /// ignores it (docs/compatibility.md says which does what). Each holds
+    /// across hides and shows, and may be called while the frame is hidden:
+    /// it then takes effect as the frame is shown. None costs a round trip
+    /// unless it says so; bad input is refused (or clamped) with a warning.
+    //@{
+    /// The smallest and largest size the user may give the window (its
+    /// content, decorations left out); -1 for no limit on that side.
+    /// Negative values other than -1, sizes beyond 65535 and a minimum above
+    /// its maximum are refused. Writes WM_NORMAL_HINTS, keeping the position
+    /// and size hints there. One round trip.
+    void set_size_limits(int min_width, int min_height, int max_width, int max_height);
+    /// Keeps the window's width to height at `numerator`:`denominator` as the
+    /// user resizes it; 0 and 0 for no ratio. Anything else not above 0 is
+    /// refused. Writes WM_NORMAL_HINTS. One round trip.
+    void set_aspect_ratio(int numerator, int denominator);
+    /// Whether the user may resize the window (true at first). While false
+    /// the size limits are the window's current size (a hidden frame's: the
+    /// last set_size; set_size moves them along) and the manager offers no resize (Motif hints); true gives back
+    /// the limits set_size_limits asked for. Two round trips.
+    void set_resizable(bool resizable);
+    /// Whether the manager draws its title bar and border around the window
+    /// (true at first; _MOTIF_WM_HINTS).
+    void set_decorated(bool decorated);
+    /// Keeps the window above other windows (true) or not
+    /// (_NET_WM_STATE_ABOVE). One round trip.
+    void set_floating(bool floating);
+    /// How opaque the window is, from 0 (invisible) to 1 (opaque, at first),
+    /// as a compositing manager draws it (_NET_WM_WINDOW_OPACITY); without a
+    /// compositor nothing changes. Values outside 0 to 1 are clamped to it,
+    /// not a number is refused, each with a warning.
+    void set_opacity(float opacity);
+    /// Asks the manager to iconify the window (ICCCM WM_CHANGE_STATE); a
+    /// hidden frame opens iconified. Without a manager nothing happens.
+    void minimize();
+    /// Asks the manager to maximize the window (both _NET_WM_STATE maximized
+    /// states); a hidden frame opens maximized. One round trip.
+    void maximize();
+    /// Brings the window back from iconified or maximized; a hidden frame
+    /// opens as neither. One round trip.
+    void restore();
+    /// Gives the window the keyboard focus and raises it: asks an EWMH
+    /// manager (_NET_ACTIVE_WINDOW), which may refuse to take it from the
+    /// user; without one sets the focus itself. Does nothing while the frame
+    /// is hidden. One round trip.
+    void focus();
+    /// Flags the window as wanting the user's attention
+    /// (_NET_WM_STATE_DEMANDS_ATTENTION and the ICCCM urgency hint); the
+    /// manager usually marks it in its task bar until the user turns to it.
+    /// The library takes the urgency hint back when the window next gets the
+    /// keyboard focus. Two round trips.
+    void request_attention();
+    /// Lets pointer input through the window (true) to whatever is below it
+    /// (an empty input shape, X Shape extension), or takes it again (false).
+    /// The keyboard is not affected. Refused with a warning where the server
+    /// has no Shape extension.
+    void set_mouse_passthrough(bool passthrough);
+    /// Writes the widths of the manager's decorations to
+    /// left_right_top_bottom[0] to [3] (_NET_FRAME_EXTENTS), zeros where the
+    /// manager publishes none or the window is not managed. One round trip;
+    /// a null pointer is refused with a warning.
+    void get_frame_extents(int* left_right_top_bottom) const;
+    /// Writes where the frame's content is now on the root window to xy[0]
+    /// and xy[1], asked from the server (one round trip): unlike `position`,
+    /// it counts the manager's moves. A null pointer is refused with a warning.
+    void get_position(int* xy) const;
+    //@}
+
     /// Calls callback_draw(), swaps the window's buffers and waits with
     /// glFinish(). Bind the context to this frame first (Context::set_target);
     /// with no context current it only warns.
     void draw();
 
-    int dimensions[2];                    ///< Width and height last asked for (118 x 33 at first).
-    int position[2];                      ///< Position last asked for, relative to the X parent.
+    int dimensions[2];  ///< Width and height last asked for (118 x 33 at first).
+    /// Position last asked for, relative to the X parent; for a frame that
+    /// reports MOVE, where the window last moved to.
+    int position[2];
     bool visible;                         ///< Whether set_show last showed the window.
     Input::State* input_state;            ///< This frame's input state (owned).
     bool has_menubar;                     ///< Whether a Menubar for this frame exists.

@@ -20,6 +20,15 @@ namespace {
 
 // The masks a report adds to the window's selection.
 constexpr long kResizeMask = StructureNotifyMask | PropertyChangeMask;
+constexpr long kMoveMask = StructureNotifyMask;
+
+// The masks `report` adds, beyond those every frame selects.
+long own_mask(const Flags::Report& report) {
+    long mask = 0;
+    if (report & Flags::Report::RESIZE) mask |= kResizeMask;
+    if (report & Flags::Report::MOVE) mask |= kMoveMask;
+    return mask & ~_quarn_FrameBacking::event_mask;
+}
 
 // The window-manager atoms, made once per connection.
 struct Atoms {
@@ -53,6 +62,29 @@ bool read_maximized(Window window) {
     return vertical && horizontal;
 }
 
+// Where the window's content is now: on the root window, or in its parent
+// frame's window for a frame inside another. One round trip.
+void read_place(const _quarn_FrameBacking& backing, int* place) {
+    if (backing.inside_frame) {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(_quarn_display, backing.window, &attributes);
+        place[0] = attributes.x + attributes.border_width;
+        place[1] = attributes.y + attributes.border_width;
+        return;
+    }
+    Window child = None;
+    XTranslateCoordinates(_quarn_display, backing.window, DefaultRootWindow(_quarn_display), 0, 0, &place[0], &place[1],
+                          &child);
+}
+
+void deliver_place(FrameBase* frame, const int* place) {
+    int* const reported = frame->_quarn_backing->reported_position;
+    if (place[0] == reported[0] && place[1] == reported[1]) return;
+    reported[0] = place[0];
+    reported[1] = place[1];
+    Input::Events::_quarn_issue_move(frame, place[0], place[1]);
+}
+
 }  // namespace
 
 bool _quarn_reports(const FrameBase* frame, const Flags::Report& report) {
@@ -72,6 +104,8 @@ void _quarn_set_report(FrameBase* frame, const Flags::Report& report) {
     const bool drop_changed = drop_on != static_cast<bool>(backing.report & Flags::Report::DROP);
     const bool monitors_changed = static_cast<bool>(report & Flags::Report::MONITORS) !=
                                   static_cast<bool>(backing.report & Flags::Report::MONITORS);
+    const bool move_on = (report & Flags::Report::MOVE) && !(backing.report & Flags::Report::MOVE);
+    const long mask_was = own_mask(backing.report), mask_now = own_mask(report);
     backing.report = report;
     if (drop_changed) _quarn_drop_aware(frame, drop_on);
     if (monitors_changed) _quarn_monitors_follow();
@@ -88,11 +122,15 @@ void _quarn_set_report(FrameBase* frame, const Flags::Report& report) {
     // window): the first crossing tells it.
     if (crossing_on) backing.pointer_inside = _quarn_Told::NOTHING;
     if (text_on != text_was) Input::_quarn_text_enable(frame, text_on);
-    if (resize_on == resize_was) return;
-    // Only this report's bits change, and none the frame selects anyway.
-    const long own = kResizeMask & ~_quarn_FrameBacking::event_mask;
-    _quarn_select_input(window, resize_on ? own : 0, resize_on ? 0 : own);
-    if (!resize_on) return;
+    // Only the reports' own bits change, and none the frame selects anyway.
+    if (mask_now != mask_was) _quarn_select_input(window, mask_now & ~mask_was, mask_was & ~mask_now);
+    // Read after selecting (the round trips send the selection), so no move
+    // falls between the two.
+    if (move_on) {
+        if (!backing.inside_frame) backing.reparented = _quarn_parent_of(window) != DefaultRootWindow(_quarn_display);
+        read_place(backing, backing.reported_position);
+    }
+    if (resize_on == resize_was || !resize_on) return;
     // Read after selecting (the reads' round trips send the selection), so
     // no change falls between the two.
     XWindowAttributes attributes{};
@@ -163,11 +201,35 @@ void _quarn_report_expose(FrameBase* frame, const XExposeEvent& expose) {
 }
 
 void _quarn_report_configure(FrameBase* frame, const XConfigureEvent& configure) {
-    int* const size = frame->_quarn_backing->reported_size;
-    if (configure.width == size[0] && configure.height == size[1]) return;
-    size[0] = configure.width;
-    size[1] = configure.height;
-    Input::Events::_quarn_issue_resize(frame, size[0], size[1], false, false);
+    _quarn_FrameBacking& backing = *frame->_quarn_backing;
+    const Window window = backing.window;
+    int* const size = backing.reported_size;
+    if ((backing.report & Flags::Report::RESIZE) && (configure.width != size[0] || configure.height != size[1])) {
+        size[0] = configure.width;
+        size[1] = configure.height;
+        Input::Events::_quarn_issue_resize(frame, size[0], size[1], false, false);
+        // Its callbacks may have destroyed the frame.
+        if (_quarn_frame_of(window) != frame) return;
+    }
+    if (!(backing.report & Flags::Report::MOVE)) return;
+    int place[2] = {configure.x + configure.border_width, configure.y + configure.border_width};
+    // A manager's (synthetic) event gives the place on the root window, as
+    // ICCCM has it; the server's own gives it in the parent, which for a
+    // top-level window in a manager's frame is that frame: only then is the
+    // server asked. A frame inside another frame keeps its parent's terms.
+    if (!configure.send_event && !backing.inside_frame && backing.reparented) read_place(backing, place);
+    deliver_place(frame, place);
+}
+
+void _quarn_report_reparent(FrameBase* frame, const XReparentEvent& reparent) {
+    _quarn_FrameBacking& backing = *frame->_quarn_backing;
+    if (backing.inside_frame || reparent.send_event) return;
+    backing.reparented = reparent.parent != DefaultRootWindow(_quarn_display);
+    // Taken out of a manager's frame (the manager ending, the window hidden),
+    // the window is where the event says; into one, the manager tells where.
+    if (backing.reparented) return;
+    int place[2] = {reparent.x, reparent.y};
+    deliver_place(frame, place);
 }
 
 void _quarn_report_property(FrameBase* frame, const XPropertyEvent& property) {

@@ -35,10 +35,16 @@ void _quarn_report_crossing(FrameBase* frame, const XCrossingEvent& crossing);
 /// of a series (count 0).
 void _quarn_report_expose(FrameBase* frame, const XExposeEvent& expose);
 
-/// A ConfigureNotify of a frame that reports RESIZE: a size that differs from
-/// the last one the server reported is delivered as EventFrameResize; a move
-/// delivers nothing.
+/// A ConfigureNotify of a frame that reports RESIZE or MOVE. RESIZE: a size
+/// that differs from the last one the server reported is delivered as
+/// EventFrameResize. MOVE: a place that differs from the last one delivered,
+/// as EventFrameMove; the server's own events under a reparenting manager
+/// (relative to the manager's frame) cost a round trip to translate.
 void _quarn_report_configure(FrameBase* frame, const XConfigureEvent& configure);
+
+/// A ReparentNotify of a frame that reports MOVE: whether a manager's frame
+/// holds the window now, and, back on the root window, where it is.
+void _quarn_report_reparent(FrameBase* frame, const XReparentEvent& reparent);
 
 /// A PropertyNotify of a frame that reports RESIZE: WM_STATE turning to
 /// IconicState delivers EventFrameMinimize and EventFrameResize, back to

@@ -497,6 +497,23 @@ public:
     }
 };
 
+/// The window moved (type 8388608), whoever moved it: its content's top-left
+/// is now at (`x`, `y`) on the root window, decorations left out. A frame
+/// inside another frame is told its place in that frame's window instead.
+/// Delivered to frames that report Flags::Report::MOVE.
+class EventFrameMove : public EventFrameBase {
+public:
+    /// Builds the event with its own type code.
+    EventFrameMove(int x, int y) : EventFrameBase(8388608), x(x), y(y) {}
+    void _quarn_handle(Frame::FrameBase* frame) override {
+        EventFrameBase::_quarn_handle(frame);
+        _quarn_issue(frame, this);
+    }
+
+    const int x;  ///< The content's left edge on the root window.
+    const int y;  ///< The content's top edge on the root window.
+};
+
 /// A joystick or gamepad was connected (`connected` true) or disconnected
 /// (type 16777216); `id` is its Input::Joystick::id. Not tied to a window:
 /// delivered to every frame that reports Flags::Report::GAMEPAD, from the

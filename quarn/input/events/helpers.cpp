@@ -10,6 +10,7 @@
 
 #include "quarn/clipboard.h"
 #include "quarn/error.h"
+#include "quarn/frame/controls.h"
 #include "quarn/frame/desktop.h"
 #include "quarn/frame/drop.h"
 #include "quarn/frame/helpers.h"
@@ -236,7 +237,7 @@ void _quarn_handle(XEvent& event) {
         return;
     }
     if (event.type == ConfigureNotify) {
-        if (frame && Frame::_quarn_reports(frame, Flags::Report::RESIZE))
+        if (frame && Frame::_quarn_reports(frame, Flags::Report::RESIZE | Flags::Report::MOVE))
             Frame::_quarn_report_configure(frame, event.xconfigure);
         else if (_quarn_trace)
             std::printf("ConfigureNotify! (resize: %dx%d)\n", event.xconfigure.width, event.xconfigure.height);
@@ -305,6 +306,7 @@ void _quarn_handle(XEvent& event) {
                 Frame::_quarn_report_crossing(frame, event.xcrossing);
             break;
         case FocusIn:
+            Frame::_quarn_attention_answered(frame);
             _quarn_text_focus(frame, true);
             Frame::_quarn_pointer_focus(frame, true);
             if (Frame::_quarn_reports(frame, Flags::Report::FOCUS)) Frame::_quarn_report_focus(frame, event.xfocus);
@@ -326,6 +328,10 @@ void _quarn_handle(XEvent& event) {
             Frame::_quarn_fullscreen_property(frame, event.xproperty);
             if (Frame::_quarn_reports(frame, Flags::Report::RESIZE))
                 Frame::_quarn_report_property(frame, event.xproperty);
+            break;
+        case ReparentNotify:
+            if (Frame::_quarn_reports(frame, Flags::Report::MOVE))
+                Frame::_quarn_report_reparent(frame, event.xreparent);
             break;
         default: break;
     }
@@ -428,6 +434,13 @@ void _quarn_issue_mouseextraup(Frame::FrameBase* frame, unsigned int button, Fla
 
 void _quarn_issue_monitors(Frame::FrameBase* frame) {
     EventFrameMonitors event;
+    event._quarn_handle(frame);
+}
+
+void _quarn_issue_move(Frame::FrameBase* frame, int x, int y) {
+    frame->position[0] = x;
+    frame->position[1] = y;
+    EventFrameMove event(x, y);
     event._quarn_handle(frame);
 }
 

@@ -101,6 +101,8 @@ void _quarn_issue_monitors(Frame::FrameBase* frame);
 
 // Delivers files (`paths`) or `text` dropped at (x, y) in `frame`.
 void _quarn_issue_drop(Frame::FrameBase* frame, std::vector<std::string> paths, std::string text, int x, int y);
+// Keeps `position` to (x, y), then delivers the move.
+void _quarn_issue_move(Frame::FrameBase* frame, int x, int y);
 
 }  // namespace Events
 }  // namespace Input
