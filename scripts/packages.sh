@@ -3,7 +3,7 @@
 # The joysticks need only the kernel's headers (linux-libc-dev): no library.
 build_packages=(cmake make g++ pkg-config libx11-dev libgl-dev libglu1-mesa-dev libglew-dev libgl1-mesa-dri libglx-mesa0
   libxtst-dev libpng-dev xvfb libxkbcommon-dev libxkbcommon-x11-dev libx11-xcb-dev libxcursor-dev libxi-dev
-  libxrandr-dev libxinerama-dev linux-libc-dev)
+  libxrandr-dev libxinerama-dev libxext-dev linux-libc-dev)
 # Dear ImGui (libimgui-dev) so that Quarn::imgui, its example and their tests
 # are always built and run here.
 test_packages=(libgtest-dev xauth x11-utils x11-xkb-utils openbox imagemagick xdotool dbus ibus libimgui-dev
