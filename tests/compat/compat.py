@@ -374,7 +374,7 @@ class CellTimedOut(Exception):
 
 
 def time_out(signal_number, frame):
-    raise CellTimedOut("the cell took over a minute (a server grabbed by its window manager blocks every client)")
+    raise CellTimedOut("the cell took over two and a half minutes (a server grabbed by its window manager blocks every client)")
 
 
 def run_cell(cell, binary, desktop_client):
@@ -386,7 +386,7 @@ def run_cell(cell, binary, desktop_client):
     # A window manager that waits for the user (twm placing a window by
     # hand) grabs the server, and every request of this script would block.
     signal.signal(signal.SIGALRM, time_out)
-    signal.alarm(60)
+    signal.alarm(150)
     try:
         display = start_server(cell, processes, env)
         env["DISPLAY"] = display

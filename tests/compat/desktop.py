@@ -1031,6 +1031,237 @@ class Desktop:
         parts.append(f"restore ({how}): reported as size {self.size_lines(mark)[-1][0]}x{self.size_lines(mark)[-1][1]}")
         return "; ".join(parts)
 
+    # --- the window controls ----------------------------------------------
+
+    def ewmh(self):
+        """Whether a manager that speaks EWMH runs: the window its
+        _NET_SUPPORTING_WM_CHECK names names itself."""
+        check_atom = self.atom("_NET_SUPPORTING_WM_CHECK")
+        named = self.root.get_full_property(check_atom, Xatom.WINDOW)
+        if not named or not len(named.value):
+            return False
+        try:
+            window = self.conn.create_resource_object("window", int(named.value[0]))
+            itself = window.get_full_property(check_atom, Xatom.WINDOW)
+        except xerror.XError:
+            return False
+        return bool(itself) and int(itself.value[0]) == int(named.value[0])
+
+    def said(self, command, prefix):
+        """Runs a command that prints a line starting with `prefix`; its numbers."""
+        mark = self.client.run(command)
+        lines = wait_until(lambda: self.client.since(mark, prefix), 3, f'"{prefix}" printed')
+        return [int(v) for v in lines[-1].split()[1:]]
+
+    def resized_from_outside(self, width, height):
+        """Another client asks for the frame's size, as a user's tool would;
+        the size it settles at."""
+        self.window.configure(width=width, height=height)
+        self.conn.sync()
+        return self.settled(lambda: tuple(self.placed()[2:]), hold=0.5, seconds=3)[0]
+
+    def put_back(self, size):
+        self.resized_from_outside(*size)
+
+    def normal_hints(self):
+        return self.window.get_wm_normal_hints()
+
+    def motif(self):
+        value = self.window.get_full_property(self.atom("_MOTIF_WM_HINTS"), self.atom("_MOTIF_WM_HINTS"))
+        return [int(v) for v in value.value] if value else []
+
+    def size_limits(self):
+        before = tuple(self.placed()[2:])
+        self.client.run("limits 150 100 320 220")
+        hints = self.normal_hints()
+        check((hints.min_width, hints.min_height, hints.max_width, hints.max_height) == (150, 100, 320, 220),
+              f"WM_NORMAL_HINTS min {hints.min_width}x{hints.min_height} max {hints.max_width}x{hints.max_height}")
+        big, small = self.resized_from_outside(600, 500), self.resized_from_outside(60, 40)
+        self.client.run("limits -1 -1 -1 -1")
+        self.put_back(before)
+        seen = f"a resize to 600x500 gave {big[0]}x{big[1]}, to 60x40 {small[0]}x{small[1]}"
+        if big == (600, 500) and small == (60, 40):
+            return f"written; not applied in {self.cell.name}: {seen}"
+        held = big[0] <= 320 and big[1] <= 220 and small[0] >= 150 and small[1] >= 100
+        return f"{'honoured' if held else 'partly honoured'}: {seen}"
+
+    def aspect_ratio(self):
+        before = tuple(self.placed()[2:])
+        self.client.run("aspect 2 1")
+        hints = self.normal_hints()
+        check((hints.min_aspect["num"], hints.min_aspect["denum"]) == (2, 1),
+              f"WM_NORMAL_HINTS aspect {hints.min_aspect}")
+        got = self.resized_from_outside(400, 400)
+        self.client.run("aspect 0 0")
+        self.put_back(before)
+        seen = f"a resize to 400x400 gave {got[0]}x{got[1]}"
+        if abs(got[0] - 2 * got[1]) <= 2:
+            return f"honoured (2:1): {seen}"
+        return f"written; not applied in {self.cell.name}: {seen}"
+
+    def resizable(self):
+        before = tuple(self.placed()[2:])
+        self.client.run("resizable 0")
+        hints = self.normal_hints()
+        check(hints.min_width == hints.max_width == before[0] and hints.min_height == hints.max_height == before[1],
+              f"WM_NORMAL_HINTS min {hints.min_width}x{hints.min_height} max {hints.max_width}x{hints.max_height}, "
+              f"size {before}")
+        motif = self.motif()
+        check(len(motif) == 5 and motif[0] & 1 and not motif[1] & 2, f"_MOTIF_WM_HINTS {motif}")
+        got = self.resized_from_outside(500, 400)
+        self.client.run("resizable 1")
+        self.put_back(before)
+        seen = f"a resize to 500x400 gave {got[0]}x{got[1]}"
+        if got == before:
+            return f"held at {before[0]}x{before[1]}: {seen}"
+        return f"written; not applied in {self.cell.name}: {seen}"
+
+    def decorated(self):
+        top = top_level(self.conn, self.window)
+        before = top.get_geometry()
+        self.client.run("decorated 0")
+        check(self.motif()[:3] == [2, 0, 0], f"_MOTIF_WM_HINTS {self.motif()}")
+        bare = lambda: top_level(self.conn, self.window).get_geometry()
+        inner = self.window.get_geometry()
+        plain = self.changes(lambda: (bare().width, bare().height) == (inner.width, inner.height) and
+                             (before.width, before.height) != (inner.width, inner.height))
+        extents = self.said("extents", "extents ")
+        self.client.run("decorated 1")
+        if top.id == self.window.id:
+            return f"written; no decorations to take away in {self.cell.name}"
+        if plain:
+            return f"decorations taken away (the manager's frame is the window's size; extents {extents})"
+        return f"written; decorations kept by {self.cell.name} (extents {extents})"
+
+    def floating(self):
+        self.client.run("floating 1")
+        state = self.changes(lambda: self.atom("_NET_WM_STATE_ABOVE") in self.net_wm_state())
+        self.other.configure(stack_mode=X.Above)
+        self.conn.sync()
+        time.sleep(0.3)
+        kept = not self.above(self.other)
+        self.client.run("floating 0")
+        told = ("_NET_WM_STATE_ABOVE set by the manager" if self.ewmh() else
+                "_NET_WM_STATE_ABOVE in the window's own property (no EWMH manager)") if state else \
+            "no _NET_WM_STATE_ABOVE"
+        return f"{told}; another window raised {'stays below the frame' if kept else 'goes above it'}"
+
+    def opacity(self):
+        self.client.run("opacity 0.5")
+        atom = self.atom("_NET_WM_WINDOW_OPACITY")
+        own = self.window.get_full_property(atom, Xatom.CARDINAL)
+        check(own and int(own.value[0]) == 0x80000000, f"_NET_WM_WINDOW_OPACITY {own and list(own.value)}")
+        top = top_level(self.conn, self.window)
+        copied = top.id != self.window.id and self.changes(lambda: top.get_full_property(atom, Xatom.CARDINAL))
+        self.client.run("opacity 1")
+        if top.id == self.window.id:
+            return "0x80000000 on the window, the top level itself (a compositor reads it there)"
+        return "0x80000000 on the window; " + ("copied to the manager's frame" if copied else
+                                                f"not copied to {self.cell.name}'s frame (a compositor reading "
+                                                "top levels does not see it)")
+
+    def states(self):
+        parts = []
+        self.client.run("maximize")
+        if self.changes(self.maximized):
+            self.client.run("restore")
+            parts.append("maximize: both states set" + ("; restore: taken back" if self.changes(
+                lambda: not self.maximized()) else "; restore: FAIL: still maximized"))
+        else:
+            parts.append(self.ignored("maximize"))
+        self.client.run("minimize")
+        if self.changes(lambda: self.wm_state() == Xutil.IconicState):
+            self.client.run("restore")
+            back = self.changes(lambda: self.wm_state() == Xutil.NormalState and self.viewable())
+            parts.append("minimize: WM_STATE Iconic; restore: " + ("Normal, viewable" if back else
+                                                                   "FAIL: still iconic"))
+            check(back, "; ".join(parts))
+        else:
+            parts.append(self.ignored("minimize"))
+        check(not any("FAIL" in p for p in parts), "; ".join(parts))
+        return "; ".join(parts)
+
+    def focus_control(self):
+        how = self.give_focus(self.other, "another window")
+        self.client.run("focus")
+        taken = self.changes(lambda: self.focused() == self.window.id)
+        result = f"the frame took the focus from another window ({how} had given it there)" if taken else \
+            f"the focus stayed with {self.focus_name()} (refused by {self.cell.name})"
+        self.client.run("attention")
+        demands = self.changes(lambda: self.atom("_NET_WM_STATE_DEMANDS_ATTENTION") in self.net_wm_state())
+        hints = self.window.get_wm_hints()
+        urgent = bool(hints and hints.flags & Xutil.UrgencyHint)
+        if not taken:
+            self.give_focus(self.window, "the frame")
+        check(urgent, f"{result}; attention: no urgency hint in WM_HINTS")
+        where = "set by the manager" if self.ewmh() else "in the window's own property (no EWMH manager)"
+        return f"{result}; attention: urgency hint set, " + \
+            (f"_NET_WM_STATE_DEMANDS_ATTENTION {where}" if demands else
+             "no _NET_WM_STATE_DEMANDS_ATTENTION (the manager keeps its own state)")
+
+    def deepest_under_pointer(self):
+        window = self.root
+        while True:
+            child = window.query_pointer().child
+            if not child or getattr(child, "id", child) == X.NONE:
+                return window
+            window = child
+
+    def passthrough(self):
+        self.move(self.window, SIZE[0] // 2, SIZE[1] // 2)
+        before = self.deepest_under_pointer()
+        check(before.id == self.window.id, f"the pointer over {hex(before.id)}, not the frame")
+        self.client.run("passthrough 1")
+        time.sleep(0.2)
+        self.move(self.window, SIZE[0] // 2 + 1, SIZE[1] // 2)
+        through = self.deepest_under_pointer()
+        self.client.run("passthrough 0")
+        self.move(self.window, SIZE[0] // 2, SIZE[1] // 2)
+        check(self.deepest_under_pointer().id == self.window.id, "the frame does not take the pointer back")
+        top = top_level(self.conn, self.window)
+        if through.id == self.window.id:
+            raise Failed("the pointer still goes to the frame")
+        if through.id == self.root.id or top_level(self.conn, through).id != top.id:
+            return "the pointer goes to the window below; back to the frame when off"
+        return f"the pointer stops at {self.cell.name}'s frame behind the window (it keeps its own input shape)"
+
+    def extents_and_position(self):
+        extents = self.said("extents", "extents ")
+        position = self.said("position", "position ")
+        at = self.root.translate_coords(self.window, 0, 0)
+        check(position == [at.x, at.y], f"get_position {position}, the server says ({at.x}, {at.y})")
+        published = self.window.get_full_property(self.atom("_NET_FRAME_EXTENTS"), Xatom.CARDINAL)
+        check((list(published.value) if published else [0, 0, 0, 0]) == extents,
+              f"get_frame_extents {extents}, _NET_FRAME_EXTENTS {published and list(published.value)}")
+        return f"extents {extents} ({'published' if published else 'none published'}); position ({at.x}, {at.y})"
+
+    def moves(self):
+        """A move by the manager for a pager, else by another client: the
+        frame reports where it went."""
+        start = self.root.translate_coords(self.window, 0, 0)
+        mark = len(self.client.lines)
+        target = (start.x + 40, start.y + 30)
+        if self.manager and supports(self.conn, "_NET_MOVERESIZE_WINDOW"):
+            how = "_NET_MOVERESIZE_WINDOW"
+            self.send_to_manager(self.window, how, [(1 << 8) | (1 << 9) | (2 << 12), target[0], target[1], 0, 0])
+        else:
+            how = "XMoveWindow by another client"
+            self.window.configure(x=target[0], y=target[1])
+            self.conn.sync()
+        if not self.changes(lambda: self.root.translate_coords(self.window, 0, 0).x != start.x):
+            return self.ignored(f"move ({how})")
+        def corner():
+            at = self.root.translate_coords(self.window, 0, 0)
+            return at.x, at.y
+        self.settled(corner, hold=0.5, seconds=3)
+        where = self.root.translate_coords(self.window, 0, 0)
+        try:
+            wait_until(lambda: [int(v) for v in (self.client.since(mark, "moved ") or ["x 0 0 0 0"])[-1].split()[1:]]
+                       == [where.x, where.y, where.x, where.y], 3, "moved")
+        except Failed:
+            raise Failed(f"moved by {how} to ({where.x}, {where.y}); printed {self.client.since(mark, 'moved ')[-3:]}")
+        return f"moved by {how} to ({where.x}, {where.y}): reported, position kept"
+
 
 def check_desktop(cell, conn, binary, env, processes, manager):
     """Every feature in turn; returns whether all passed and a line each."""
@@ -1063,6 +1294,17 @@ def check_desktop(cell, conn, binary, env, processes, manager):
     feature("confinement", desktop.confinement, "unconfine")
     feature("maximize/minimize/restore", desktop.reports)
     feature("drop", desktop.drop)
+    feature("size limits", desktop.size_limits)
+    feature("aspect ratio", desktop.aspect_ratio)
+    feature("resizable", desktop.resizable)
+    feature("decorated", desktop.decorated)
+    feature("floating", desktop.floating)
+    feature("opacity", desktop.opacity)
+    feature("minimize/maximize/restore calls", desktop.states)
+    feature("focus and attention calls", desktop.focus_control)
+    feature("mouse passthrough", desktop.passthrough, "passthrough 0")
+    feature("extents and position", desktop.extents_and_position)
+    feature("move report", desktop.moves)
     try:
         desktop.quit_client()
     except (Failed, xerror.XError) as failure:

@@ -12,12 +12,20 @@
 //   copy TEXT              set_clipboard(TEXT)
 //   copy-large             set_clipboard(large_text())
 //   paste                  prints "clipboard BYTES TEXT" from get_clipboard()
+//   limits W H W H         set_size_limits
+//   aspect N D             set_aspect_ratio
+//   resizable B, decorated B, floating B, passthrough B   the controls, B 0 or 1
+//   opacity A              set_opacity
+//   minimize, maximize, restore, focus, attention          the window controls
+//   extents                prints "extents L R T B" from get_frame_extents
+//   position               prints "position X Y" from get_position
 //   quit
 //
 // Prints "shown" once the window is up, "ok COMMAND" once a command has
 // run, and what the frame reports: "size WxH", "minimized", "maximized",
 // "move X Y DX DY", "focus 1" and "focus 0", "enter X Y", "leave X Y",
-// "refresh", "drop X Y PATH|PATH...". `--fullscreen` asks for fullscreen
+// "refresh", "drop X Y PATH|PATH...", "moved X Y PX PY" (MOVE, with `position`).
+// `--fullscreen` asks for fullscreen
 // before the frame is shown. `--drag WINDOW X Y PATH...` instead drags the
 // files onto WINDOW at (X, Y) as the test kit's source, prints what the
 // target answered ("drag aware A accepted B asked C finished D succeeded E")
@@ -38,6 +46,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -86,7 +95,7 @@ public:
         for (std::size_t i = 0; i < icon.size(); ++i) icon[i] = kIconColour[i % 4];
         set_icon(kIconSize, kIconSize, icon.data());
         set_report(Quarn::Flags::Report::RESIZE | Quarn::Flags::Report::FOCUS | Quarn::Flags::Report::CROSSING |
-                   Quarn::Flags::Report::REFRESH | Quarn::Flags::Report::DROP);
+                   Quarn::Flags::Report::REFRESH | Quarn::Flags::Report::DROP | Quarn::Flags::Report::MOVE);
         if (fullscreen) set_fullscreen(true);
         set_show(true, 0);
     }
@@ -122,7 +131,63 @@ public:
         for (std::size_t i = 0; i < event->paths.size(); ++i) line += (i ? "|" : "") + event->paths[i];
         say(line);
     }
+    void callback_input(const Quarn::Input::State*, const Quarn::Input::Events::EventFrameMove* event) override {
+        say("moved " + std::to_string(event->x) + " " + std::to_string(event->y) + " " + std::to_string(position[0]) +
+            " " + std::to_string(position[1]));
+    }
 };
+
+// The numbers after a command's name.
+std::vector<double> numbers(const std::string& command) {
+    std::vector<double> found;
+    std::istringstream words(command.substr(command.find(' ') + 1));
+    for (double value; words >> value;) found.push_back(value);
+    return found;
+}
+
+// The window controls' commands; false for one it does not know.
+bool control(DesktopFrame& frame, const std::string& command) {
+    const std::string name = command.substr(0, command.find(' '));
+    const std::vector<double> n = numbers(command);
+    const auto at = [&](std::size_t i) { return i < n.size() ? static_cast<int>(n[i]) : 0; };
+    if (name == "limits") {
+        frame.set_size_limits(at(0), at(1), at(2), at(3));
+    } else if (name == "aspect") {
+        frame.set_aspect_ratio(at(0), at(1));
+    } else if (name == "resizable") {
+        frame.set_resizable(at(0) != 0);
+    } else if (name == "decorated") {
+        frame.set_decorated(at(0) != 0);
+    } else if (name == "floating") {
+        frame.set_floating(at(0) != 0);
+    } else if (name == "passthrough") {
+        frame.set_mouse_passthrough(at(0) != 0);
+    } else if (name == "opacity") {
+        frame.set_opacity(n.empty() ? 1.0f : static_cast<float>(n[0]));
+    } else if (name == "minimize") {
+        frame.minimize();
+    } else if (name == "maximize") {
+        frame.maximize();
+    } else if (name == "restore") {
+        frame.restore();
+    } else if (name == "focus") {
+        frame.focus();
+    } else if (name == "attention") {
+        frame.request_attention();
+    } else if (name == "extents") {
+        int e[4];
+        frame.get_frame_extents(e);
+        say("extents " + std::to_string(e[0]) + " " + std::to_string(e[1]) + " " + std::to_string(e[2]) + " " +
+            std::to_string(e[3]));
+    } else if (name == "position") {
+        int xy[2];
+        frame.get_position(xy);
+        say("position " + std::to_string(xy[0]) + " " + std::to_string(xy[1]));
+    } else {
+        return false;
+    }
+    return true;
+}
 
 // Runs one command; false for one it does not know.
 bool run(DesktopFrame& frame, const std::string& command) {
@@ -153,7 +218,7 @@ bool run(DesktopFrame& frame, const std::string& command) {
         const std::string text = Quarn::get_clipboard();
         say("clipboard " + std::to_string(text.size()) + " " + text);
     } else {
-        return false;
+        return control(frame, command);
     }
     return true;
 }
