@@ -275,8 +275,11 @@ void _quarn_restore(FrameBase* frame) {
             if (hints.flags & StateHint) hints.initial_state = NormalState;
         });
     } else if (iconic(window)) {
-        // ICCCM: mapping an iconic window asks for its normal state.
+        // ICCCM: mapping an iconic window asks for its normal state. A
+        // compositing manager may keep the iconic window mapped (mutter), so
+        // that the map asks nothing: an EWMH manager is asked to activate it.
         XMapWindow(_quarn_display, window);
+        if (ewmh_manager()) send_to_manager(window, atom("_NET_ACTIVE_WINDOW"), 1, CurrentTime, None, 0);
     }
     change_state(frame, false, "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ");
 }

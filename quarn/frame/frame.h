@@ -432,7 +432,7 @@ public:
     /// (true at first; _MOTIF_WM_HINTS).
     void set_decorated(bool decorated);
     /// Keeps the window above other windows (true) or not
-    /// (_NET_WM_STATE_ABOVE). One round trip.
+    /// (_NET_WM_STATE_ABOVE). A few round trips.
     void set_floating(bool floating);
     /// How opaque the window is, from 0 (invisible) to 1 (opaque, at first),
     /// as a compositing manager draws it (_NET_WM_WINDOW_OPACITY); without a
@@ -443,15 +443,16 @@ public:
     /// hidden frame opens iconified. Without a manager nothing happens.
     void minimize();
     /// Asks the manager to maximize the window (both _NET_WM_STATE maximized
-    /// states); a hidden frame opens maximized. One round trip.
+    /// states); a hidden frame opens maximized. A few round trips.
     void maximize();
-    /// Brings the window back from iconified or maximized; a hidden frame
-    /// opens as neither. One round trip.
+    /// Brings the window back from iconified (a map, and an EWMH manager
+    /// asked to activate it, which also gives it the focus) or maximized; a
+    /// hidden frame opens as neither. A few round trips.
     void restore();
     /// Gives the window the keyboard focus and raises it: asks an EWMH
     /// manager (_NET_ACTIVE_WINDOW), which may refuse to take it from the
     /// user; without one sets the focus itself. Does nothing while the frame
-    /// is hidden. One round trip.
+    /// is hidden. A few round trips.
     void focus();
     /// Flags the window as wanting the user's attention
     /// (_NET_WM_STATE_DEMANDS_ATTENTION and the ICCCM urgency hint); the
