@@ -213,12 +213,17 @@ TEST_F(Controls, AnUnresizableWindowIsHeldToItsSize) {
     EXPECT_EQ(hints.min_width, 300);
     EXPECT_EQ(hints.max_height, 210);
 
-    // Resizable again: the limits asked for come back, the Motif hints go.
+    // Resizable again: the limits asked for come back, and the Motif hints
+    // say every function outright (a manager may keep what it last read
+    // when they go).
     frame.set_resizable(true);
     hints = normal_hints(window(frame));
     EXPECT_EQ(hints.min_width, 100);
     EXPECT_EQ(hints.max_width, 400);
-    EXPECT_TRUE(items(window(frame), "_MOTIF_WM_HINTS").empty());
+    motif = items(window(frame), "_MOTIF_WM_HINTS");
+    ASSERT_EQ(motif.size(), 5u);
+    EXPECT_EQ(motif[1], 1u) << "all functions";
+    EXPECT_EQ(motif[2], 1u) << "all decorations";
 }
 
 TEST_F(Controls, DecorationsFollowTheMotifHints) {
@@ -227,10 +232,13 @@ TEST_F(Controls, DecorationsFollowTheMotifHints) {
     frame.set_decorated(false);
     std::vector<unsigned long> motif = items(window(frame), "_MOTIF_WM_HINTS");
     ASSERT_EQ(motif.size(), 5u);
-    EXPECT_EQ(motif[0], 2u) << "decorations only";
+    EXPECT_TRUE(motif[0] & 2) << "the decorations are given";
     EXPECT_EQ(motif[2], 0u) << "none of them";
+    EXPECT_EQ(motif[1], 1u) << "every function still";
     frame.set_decorated(true);
-    EXPECT_TRUE(items(window(frame), "_MOTIF_WM_HINTS").empty());
+    motif = items(window(frame), "_MOTIF_WM_HINTS");
+    ASSERT_EQ(motif.size(), 5u);
+    EXPECT_EQ(motif[2], 1u) << "all decorations";
 }
 
 TEST_F(Controls, OpacityIsACardinalOfTheWholeRange) {
@@ -540,17 +548,23 @@ TEST_F(Controls, FocusGoesThroughTheManager) {
     }
 }
 #else
-TEST_F(Controls, WithoutAManagerTheFrameHasNoExtentsAndTakesTheFocusItself) {
+TEST_F(Controls, WithoutAManagerTheFrameHasNoExtentsAndTakesTheFocusItselfEndingTheUrgency) {
     auto frame = shown_frame(40, 50);
     int extents[4] = {-1, -1, -1, -1};
     frame->get_frame_extents(extents);
     EXPECT_EQ(std::vector<int>(extents, extents + 4), std::vector<int>(4, 0));
+    XSetInputFocus(other(), client->root(), RevertToPointerRoot, CurrentTime);
+    client->sync();
+    frame->request_attention();
+    EXPECT_TRUE(wm_hints(window(*frame)).flags & XUrgencyHint);
     frame->focus();
     XSync(Quarn::_quarn_display, False);
     Window focus = None;
     int revert = 0;
     XGetInputFocus(other(), &focus, &revert);
     EXPECT_EQ(focus, window(*frame));
+    // The user has turned to it: the urgency hint goes.
+    EXPECT_TRUE(until([&] { return !(wm_hints(window(*frame)).flags & XUrgencyHint); }));
     // A hidden frame is left alone (its focus would be an X error).
     frame->set_show(false, 0);
     frame->focus();

@@ -26,7 +26,7 @@ Window root() { return DefaultRootWindow(_quarn_display); }
 // The Motif hints' fields and bits (MwmUtil.h), as window managers read them.
 constexpr long kMotifFunctions = 1L << 0;
 constexpr long kMotifDecorations = 1L << 1;
-constexpr long kMotifMove = 1L << 2, kMotifMinimize = 1L << 3, kMotifClose = 1L << 5;
+constexpr long kMotifAll = 1L << 0, kMotifMove = 1L << 2, kMotifMinimize = 1L << 3, kMotifClose = 1L << 5;
 // With "all" set, the other decoration bits name those left out.
 constexpr long kMotifDecorAll = 1L << 0, kMotifDecorResize = 1L << 2;
 
@@ -82,23 +82,17 @@ void write_normal_hints(const FrameBase* frame) {
     write_normal_hints(frame, attributes.width, attributes.height);
 }
 
-// A window that asks for everything the manager gives by default carries no
-// Motif hints at all, as before any control was used.
+// Back to everything, the hints say so outright rather than go: xfwm4 keeps
+// the functions it last read when the property is deleted (no maximize after
+// an unresizable spell).
 void write_motif_hints(const _quarn_FrameBacking& backing) {
     const Atom motif = atom("_MOTIF_WM_HINTS");
-    if (backing.resizable && backing.decorated) {
-        XDeleteProperty(_quarn_display, backing.window, motif);
-        return;
-    }
     // flags, functions, decorations, input mode, status.
-    long hints[5] = {0, 0, 0, 0, 0};
-    if (!backing.resizable) {
-        // Maximizing is a resize too.
-        hints[0] |= kMotifFunctions;
-        hints[1] = kMotifMove | kMotifMinimize | kMotifClose;
-    }
-    hints[0] |= kMotifDecorations;
-    hints[2] = backing.decorated ? kMotifDecorAll | kMotifDecorResize : 0;
+    long hints[5] = {kMotifFunctions | kMotifDecorations, kMotifAll, kMotifDecorAll, 0, 0};
+    // Maximizing is a resize too.
+    if (!backing.resizable) hints[1] = kMotifMove | kMotifMinimize | kMotifClose;
+    if (!backing.resizable && backing.decorated) hints[2] = kMotifDecorAll | kMotifDecorResize;
+    if (!backing.decorated) hints[2] = 0;
     XChangeProperty(_quarn_display, backing.window, motif, motif, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(hints), 5);
 }

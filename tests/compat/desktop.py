@@ -1120,7 +1120,8 @@ class Desktop:
         top = top_level(self.conn, self.window)
         before = top.get_geometry()
         self.client.run("decorated 0")
-        check(self.motif()[:3] == [2, 0, 0], f"_MOTIF_WM_HINTS {self.motif()}")
+        motif = self.motif()
+        check(len(motif) == 5 and motif[0] & 2 and motif[2] == 0, f"_MOTIF_WM_HINTS {motif}")
         bare = lambda: top_level(self.conn, self.window).get_geometry()
         inner = self.window.get_geometry()
         plain = self.changes(lambda: (bare().width, bare().height) == (inner.width, inner.height) and

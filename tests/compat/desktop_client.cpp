@@ -22,7 +22,7 @@
 //   quit
 //
 // Prints "shown" once the window is up, "ok COMMAND" once a command has
-// run, and what the frame reports: "size WxH", "minimized", "maximized",
+// run and its requests are sent, and what the frame reports: "size WxH", "minimized", "maximized",
 // "move X Y DX DY", "focus 1" and "focus 0", "enter X Y", "leave X Y",
 // "refresh", "drop X Y PATH|PATH...", "moved X Y PX PY" (MOVE, with `position`).
 // `--fullscreen` asks for fullscreen
@@ -359,7 +359,10 @@ int main(int argc, char** argv) {
                     open = false;
                     break;
                 }
-                say((run(frame, command) ? "ok " : "unknown ") + command.substr(0, command.find(' ')));
+                const bool known = run(frame, command);
+                // "ok" once the requests are on their way: the checks read what they wrote at once.
+                XFlush(Quarn::_quarn_display);
+                say((known ? "ok " : "unknown ") + command.substr(0, command.find(' ')));
             }
             Quarn::Input::Events::wait(20);
             Quarn::Input::Events::handle();
