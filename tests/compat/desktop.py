@@ -1122,10 +1122,17 @@ class Desktop:
         self.client.run("decorated 0")
         motif = self.motif()
         check(len(motif) == 5 and motif[0] & 2 and motif[2] == 0, f"_MOTIF_WM_HINTS {motif}")
-        bare = lambda: top_level(self.conn, self.window).get_geometry()
         inner = self.window.get_geometry()
-        plain = self.changes(lambda: (bare().width, bare().height) == (inner.width, inner.height) and
-                             (before.width, before.height) != (inner.width, inner.height))
+
+        def bare():
+            # The manager may make a new frame for the window meanwhile (metacity).
+            try:
+                now = top_level(self.conn, self.window).get_geometry()
+            except xerror.BadWindow:
+                return False
+            return (now.width, now.height) == (inner.width, inner.height) and \
+                (before.width, before.height) != (inner.width, inner.height)
+        plain = self.changes(bare)
         extents = self.said("extents", "extents ")
         self.client.run("decorated 1")
         if top.id == self.window.id:
