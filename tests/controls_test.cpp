@@ -372,7 +372,8 @@ TEST_F(Controls, AClickThroughAPassthroughFrameReachesTheWindowBelow) {
     auto frame = shown_frame();
     XLowerWindow(other(), below);
     client->sync();
-    const auto [x, y] = root_place(window(*frame));
+    const std::pair<int, int> corner = root_place(window(*frame));
+    const int x = corner.first, y = corner.second;
     const auto clicks_below = [&] {
         client->point_on_screen(x + 60, y + 60);
         client->click(1);
@@ -402,7 +403,8 @@ TEST_F(Controls, PositionIsAskedFromTheServer) {
     auto frame = shown_frame(40, 50);
     int xy[2] = {-1, -1};
     frame->get_position(xy);
-    const auto [x, y] = root_place(window(*frame));
+    const std::pair<int, int> corner = root_place(window(*frame));
+    const int x = corner.first, y = corner.second;
     EXPECT_EQ(xy[0], x);
     EXPECT_EQ(xy[1], y);
     // Moved by someone else: `position` does not know, the server does.

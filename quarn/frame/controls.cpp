@@ -241,7 +241,7 @@ void _quarn_set_opacity(FrameBase* frame, float opacity) {
         XDeleteProperty(_quarn_display, window, property);
         return;
     }
-    const unsigned long value = static_cast<unsigned long>(std::lround(static_cast<double>(opacity) * 4294967295.0));
+    const auto value = static_cast<unsigned long>(std::lround(static_cast<double>(opacity) * 4294967295.0));
     XChangeProperty(_quarn_display, window, property, XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&value), 1);
 }
