@@ -22,13 +22,13 @@
 //   quit
 //
 // Prints "shown" once the window is up, "ok COMMAND" once a command has
-// run and its requests are sent, and what the frame reports: "size WxH", "minimized", "maximized",
-// "move X Y DX DY", "focus 1" and "focus 0", "enter X Y", "leave X Y",
-// "refresh", "drop X Y PATH|PATH...", "moved X Y PX PY" (MOVE, with `position`).
-// `--fullscreen` asks for fullscreen
-// before the frame is shown. `--drag WINDOW X Y PATH...` instead drags the
-// files onto WINDOW at (X, Y) as the test kit's source, prints what the
-// target answered ("drag aware A accepted B asked C finished D succeeded E")
+// run and its requests are sent, and what the frame reports: "size WxH",
+// "minimized", "maximized", "move X Y DX DY", "focus 1" and "focus 0",
+// "enter X Y", "leave X Y", "refresh", "drop X Y PATH|PATH...", "moved X Y
+// PX PY" (MOVE, with `position`). `--fullscreen` asks for fullscreen before
+// the frame is shown. `--drag WINDOW X Y PATH...` instead drags the files
+// onto WINDOW at (X, Y) as the test kit's source, prints what the target
+// answered ("drag aware A accepted B asked C finished D succeeded E")
 // and ends. `--wm-name WINDOW` instead prints WINDOW's WM_NAME as a window
 // manager decodes it (ICCCM text in any encoding, to UTF-8) and ends.
 // `--split` defines two RandR monitors, LEFT and RIGHT, the halves of the
