@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -431,6 +432,71 @@ TEST_F(Desktop, AFrameThatOpenedFullscreenAsksForItsOwnSizeOnTheWayBack) {
     XMoveResizeWindow(client->display(), window, 0, 0, 1280, 1024);
     client->sync();
     EXPECT_EQ(geometry(window), (std::vector<int>{0, 0, 1280, 1024, False})) << "asked for once only";
+}
+
+// Weston and twm take their time over the configure requests of a window
+// they do not manage yet: fullscreen asked for meanwhile must not take the
+// window's first size, which the server still has, for the frame's own.
+TEST_F(Desktop, FullscreenAskedBeforeTheManagerGrantedTheFramesSizeGoesBackToThatSize) {
+    Display* display = client->display();
+    // The second client redirects the root's substructure, as a manager
+    // does, and grants what it holds only when `grant` runs: what the frame
+    // has sent, or (`all` false) what reached the server before the frame's
+    // last round trip, its later requests still in its buffer.
+    XSelectInput(display, client->root(), SubstructureRedirectMask);
+    client->sync();
+    const auto grant = [&](bool all) {
+        if (all) XSync(Quarn::_quarn_display, False);
+        client->sync();
+        XEvent event{};
+        while (XPending(display)) {
+            XNextEvent(display, &event);
+            if (event.type == MapRequest) {
+                XMapWindow(display, event.xmaprequest.window);
+            } else if (event.type == ConfigureRequest) {
+                const XConfigureRequestEvent& request = event.xconfigurerequest;
+                XWindowChanges changes{};
+                changes.x = request.x;
+                changes.y = request.y;
+                changes.width = request.width;
+                changes.height = request.height;
+                XConfigureWindow(display, request.window,
+                                 static_cast<unsigned int>(request.value_mask) & (CWX | CWY | CWWidth | CWHeight),
+                                 &changes);
+            }
+        }
+        client->sync();
+    };
+    for (const bool ewmh : {false, true}) {
+        SCOPED_TRACE(ewmh ? "under an EWMH manager" : "under a manager without EWMH");
+        RecordingFrame frame(log);
+        const Window window = frame._quarn_backing->window;
+        std::unique_ptr<ForgedManager> manager = ewmh ? std::make_unique<ForgedManager>(*client, true) : nullptr;
+        frame.set_size(120, 90);
+        frame.set_position(40, 30);
+        // Before the manager granted either; it does before the frame's
+        // requests after its last look at the window reach the server.
+        frame.set_fullscreen(true);
+        grant(false);
+        frame.set_show(true, 0);
+        grant(true);
+        if (ewmh) {
+            // The manager takes the window, fullscreen.
+            const long wm_state[] = {NormalState, None};
+            const Atom type = XInternAtom(display, "WM_STATE", False);
+            XChangeProperty(display, window, type, type, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(wm_state), 2);
+            XMoveResizeWindow(display, window, 0, 0, 1280, 1024);
+            client->sync();
+        }
+        ASSERT_TRUE(Quarn::Testing::wait_shown(frame));
+        quarn_test::settle(*client);
+        ASSERT_EQ(geometry(window), (std::vector<int>{0, 0, 1280, 1024, !ewmh}));
+
+        frame.set_fullscreen(false);
+        grant(true);
+        EXPECT_EQ(geometry(window), (std::vector<int>{40, 30, 120, 90, False}));
+    }
 }
 #else
 TEST_F(Desktop, FullscreenOnAndAtOnceOffEndsWindowedWhereItWas) {

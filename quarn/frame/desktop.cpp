@@ -334,9 +334,19 @@ Monitor monitor_at(int x, int y) {
 // Without an EWMH manager: the window leaves any manager (override-redirect)
 // and covers `monitor`, or the monitor that holds its centre (not the whole X
 // screen, which spans every monitor), or goes back where it was.
-void cover_screen(_quarn_FrameBacking& backing, bool cover, bool shown, const Monitor* monitor) {
+void cover_screen(FrameBase* frame, bool cover, const Monitor* monitor) {
+    _quarn_FrameBacking& backing = *frame->_quarn_backing;
     const Window window = backing.window;
-    if (cover) {
+    const bool shown = frame->visible;
+    if (cover && !shown) {
+        // A manager that redirects configure requests may not have granted
+        // the size and place asked for yet: the server's would be the
+        // window's first, which the frame never had.
+        backing.windowed[0] = frame->position[0];
+        backing.windowed[1] = frame->position[1];
+        backing.windowed[2] = frame->dimensions[0];
+        backing.windowed[3] = frame->dimensions[1];
+    } else if (cover) {
         XWindowAttributes attributes{};
         XGetWindowAttributes(_quarn_display, window, &attributes);
         backing.windowed[0] = attributes.x;
@@ -402,7 +412,7 @@ void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen, const Monitor* mon
     // an EWMH manager has started since.
     if (backing.covering || !manager_does_fullscreen()) {
         if (backing.covering != fullscreen)
-            cover_screen(backing, fullscreen, frame->visible, monitor);
+            cover_screen(frame, fullscreen, monitor);
         else if (backing.covering && monitor)
             XMoveResizeWindow(_quarn_display, window, monitor->x, monitor->y, static_cast<unsigned int>(monitor->width),
                               static_cast<unsigned int>(monitor->height));
@@ -449,14 +459,14 @@ void _quarn_set_fullscreen(FrameBase* frame, bool fullscreen, const Monitor* mon
     }
     // A manager ignores requests for windows it does not manage: it reads the
     // property when it takes the window instead, and a request follows once
-    // it has, in case it read it before.
+    // it has, in case it read it before. The way back is the frame's own
+    // place and size, not the server's: a manager may still hold the frame's
+    // configure requests, the window at its first size meanwhile.
     if (fullscreen && !backing.opened_fullscreen) {
-        XWindowAttributes attributes{};
-        XGetWindowAttributes(_quarn_display, window, &attributes);
         backing.windowed[0] = frame->position[0];
         backing.windowed[1] = frame->position[1];
-        backing.windowed[2] = attributes.width;
-        backing.windowed[3] = attributes.height;
+        backing.windowed[2] = frame->dimensions[0];
+        backing.windowed[3] = frame->dimensions[1];
     }
     backing.opened_fullscreen = fullscreen;
     backing.fullscreen_monitors = monitors_index;
