@@ -8,7 +8,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
+#include "quarn/context/egl.h"
+#include "quarn/context/framebuffer.h"
+#include "quarn/context/glx.h"
 #include "quarn/error.h"
 #include "quarn/error_trap.h"
 #include "quarn/frame/frame.h"
@@ -17,6 +21,14 @@
 
 namespace Quarn {
 namespace Context {
+
+// What the specified fields do not hold: the backend of a context made with
+// Settings, and the extension list a core profile makes us build.
+struct _quarn_ContextState {
+    std::unique_ptr<_quarn_Backend> backend;
+    std::string extensions;
+    bool extensions_built = false;
+};
 
 namespace {
 
@@ -119,7 +131,11 @@ GLXContext create_versioned_context(Display* display, GLXFBConfig config, const 
 }  // namespace
 
 Context::Context(int major, int minor)
-    : _quarn_context_host(nullptr), target(nullptr), _quarn_target_backing(nullptr), _quarn_render_context(nullptr) {
+    : _quarn_context_host(nullptr),
+      target(nullptr),
+      _quarn_target_backing(nullptr),
+      _quarn_render_context(nullptr),
+      _quarn_state(nullptr) {
     _quarn_require_display("Cannot create a rendering context without a display connection!");
     Display* const display = _quarn_display;
     const int screen = DefaultScreen(display);
@@ -195,19 +211,90 @@ Context::Context(int major, int minor)
     glXMakeCurrent(display, host->window, render_context.get());
     _quarn_load_extensions();
 
+    _quarn_state = new _quarn_ContextState;
     _quarn_render_context = render_context.release();
+    _quarn_context_host = host.release();
+    _quarn_target_backing = _quarn_context_host;
+}
+
+namespace {
+
+// Frames made while a Settings context lives take its visual; a failed
+// construction must not leave a backend behind that frames would ask.
+class PublishedBackend {
+public:
+    explicit PublishedBackend(_quarn_Backend* backend) { _quarn_set_framebuffer_backend(backend); }
+    ~PublishedBackend() {
+        if (!kept_) _quarn_set_framebuffer_backend(nullptr);
+    }
+    PublishedBackend(const PublishedBackend&) = delete;
+    PublishedBackend& operator=(const PublishedBackend&) = delete;
+    void keep() { kept_ = true; }
+
+private:
+    bool kept_ = false;
+};
+
+}  // namespace
+
+Context::Context(int major, int minor, const Settings& settings)
+    : _quarn_context_host(nullptr),
+      target(nullptr),
+      _quarn_target_backing(nullptr),
+      _quarn_render_context(nullptr),
+      _quarn_state(nullptr) {
+    _quarn_require_display("Cannot create a rendering context without a display connection!");
+    std::unique_ptr<_quarn_ContextState> state(new _quarn_ContextState);
+    const bool egl = settings.creation == Settings::Creation::EGL || settings.api == Settings::Api::OPENGL_ES;
+    state->backend =
+        egl ? _quarn_make_egl_backend(major, minor, settings) : _quarn_make_glx_backend(major, minor, settings);
+    PublishedBackend published(state->backend.get());
+
+    const int position[2] = {0, 0};
+    const int dimensions[2] = {10, 10};
+    std::unique_ptr<Frame::_quarn_FrameBacking> host(new Frame::_quarn_FrameBacking(
+        Flags::Style::BORDER | Flags::Style::TITLEBAR, Flags::Button::CLOSE, nullptr, position, dimensions));
+    if (!state->backend->bind(host.get())) _quarn_throw_error("Cannot make the GL context current on its window!");
+    // GLEW loads through GLX alone; an EGL context's entry points come from get_proc_address.
+    if (!egl) _quarn_load_extensions();
+
+    published.keep();
+    _quarn_state = state.release();
     _quarn_context_host = host.release();
     _quarn_target_backing = _quarn_context_host;
 }
 
 Context::~Context() {
     _quarn_set_target(nullptr);
-    glXDestroyContext(_quarn_display, _quarn_render_context);
+    if (_quarn_state && _quarn_state->backend) {
+        if (_quarn_framebuffer_backend() == _quarn_state->backend.get()) _quarn_set_framebuffer_backend(nullptr);
+        // The backend destroys the host's drawable with the others, before the host window goes.
+        _quarn_state->backend.reset();
+    } else {
+        glXDestroyContext(_quarn_display, _quarn_render_context);
+    }
+    delete _quarn_state;
     delete _quarn_context_host;
 }
 
 void Context::_quarn_set_target(const Frame::_quarn_FrameBacking* target_backing) {
     if (target_backing == _quarn_target_backing) return;
+    if (_quarn_Backend* backend = _quarn_state ? _quarn_state->backend.get() : nullptr) {
+        // Binding a window of another visual raises BadMatch, which would end the process.
+        if (target_backing && target_backing->visual_info->visualid != backend->visual()) {
+            _quarn_print_warning(
+                "Cannot bind the context to a frame made before it (its window has another visual)!  Ignoring "
+                ".set_target!");
+            return;
+        }
+        if (!backend->bind(target_backing)) {
+            _quarn_print_warning("Cannot make a drawable for the frame's window!  Ignoring .set_target!");
+            return;
+        }
+        _quarn_target_backing = target_backing;
+        if (!target_backing) target = nullptr;
+        return;
+    }
     _quarn_target_backing = target_backing;
     if (!target_backing) {
         glXMakeCurrent(_quarn_display, None, nullptr);
@@ -218,17 +305,44 @@ void Context::_quarn_set_target(const Frame::_quarn_FrameBacking* target_backing
 }
 
 void Context::set_target(const Frame::FrameBase* target_frame) {
-    _quarn_set_target(target_frame ? target_frame->_quarn_backing : nullptr);
-    target = target_frame;
+    const Frame::_quarn_FrameBacking* const backing = target_frame ? target_frame->_quarn_backing : nullptr;
+    _quarn_set_target(backing);
+    // A refused binding changes nothing.
+    if (backing == _quarn_target_backing) target = target_frame;
 }
 
 void Context::set_target_vsync(bool on) {
     if (!_quarn_target_backing) return;
+    if (_quarn_state && _quarn_state->backend) {
+        set_target_swap_interval(on ? 1 : 0);
+        return;
+    }
     if (!glXSwapIntervalEXT) {
         _quarn_print_warning("Cannot set the swap interval: GLX_EXT_swap_control is missing!");
         return;
     }
     glXSwapIntervalEXT(_quarn_display, _quarn_target_backing->window, on ? 1 : 0);
+}
+
+void Context::set_target_swap_interval(int interval) {
+    if (!_quarn_target_backing) return;
+    const char* const refused = _quarn_state && _quarn_state->backend
+                                    ? _quarn_state->backend->swap_interval(_quarn_target_backing, interval)
+                                    : _quarn_glx_swap_interval(_quarn_display, _quarn_target_backing->window, interval);
+    if (refused) _quarn_print_warning(refused);
+}
+
+void* Context::get_proc_address(const char* name) const {
+    if (!name) return nullptr;
+    if (_quarn_state && _quarn_state->backend) return _quarn_state->backend->proc_address(name);
+    return reinterpret_cast<void*>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
+}
+
+bool Context::supports_platform_extension(const char* name) const {
+    if (!_quarn_display) return false;
+    if (_quarn_state && _quarn_state->backend)
+        return _quarn_names_word(_quarn_state->backend->platform_extensions(), name);
+    return _quarn_names_word(glXQueryExtensionsString(_quarn_display, DefaultScreen(_quarn_display)), name);
 }
 
 // The queries.
@@ -284,7 +398,31 @@ const char* Context::get_vendor() const { return _get_string(GL_VENDOR); }
 const char* Context::get_renderer() const { return _get_string(GL_RENDERER); }
 const char* Context::get_version_gl() const { return _get_string(GL_VERSION); }
 const char* Context::get_version_glsl() const { return _get_string(GL_SHADING_LANGUAGE_VERSION); }
-const char* Context::get_extensions() const { return _get_string(GL_EXTENSIONS); }
+const char* Context::get_extensions() const {
+    if (const GLubyte* text = glGetString(GL_EXTENSIONS)) return reinterpret_cast<const char*>(text);
+    if (!_quarn_drawing_context_current()) return unknown;
+    // Core profiles (3.0 and later) refuse GL_EXTENSIONS with GL_INVALID_ENUM
+    // and list the names one by one; the error is ours, not the application's.
+    glGetError();
+    const bool own = _quarn_state && (_quarn_state->backend ? _quarn_state->backend->current()
+                                                            : glXGetCurrentContext() == _quarn_render_context);
+    if (own && _quarn_state->extensions_built) return _quarn_state->extensions.c_str();
+    using GetStringi = const GLubyte* (*)(GLenum, GLuint);
+    const auto get_stringi = reinterpret_cast<GetStringi>(get_proc_address("glGetStringi"));
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    static std::string borrowed;  // another context's list, until the next call
+    std::string& list = own ? _quarn_state->extensions : borrowed;
+    list.clear();
+    for (GLint i = 0; get_stringi && i < count; ++i) {
+        const GLubyte* name = get_stringi(GL_EXTENSIONS, static_cast<GLuint>(i));
+        if (!name) continue;
+        if (!list.empty()) list += ' ';
+        list += reinterpret_cast<const char*>(name);
+    }
+    if (own) _quarn_state->extensions_built = true;
+    return list.c_str();
+}
 
 void Context::get_version_gl(int* major, int* minor) const {
     _parse_version_string(get_version_gl(), major, minor, nullptr);
@@ -299,16 +437,7 @@ bool Context::supports_extension(const char* extension) const {
     const char* const extensions = get_extensions();
     // The fallback text is not an extension list.
     if (extensions == unknown) return false;
-    const std::size_t length = std::strlen(extension);
-    for (const char* start = extensions;;) {
-        const char* where = std::strstr(start, extension);
-        if (!where) return false;
-        const char* terminator = where + length;
-        // Compare with the list's start, not the resume point: a match right
-        // after a rejected one must still follow a space to be a whole word.
-        if ((where == extensions || where[-1] == ' ') && (*terminator == ' ' || *terminator == '\0')) return true;
-        start = terminator;
-    }
+    return _quarn_names_word(extensions, extension);
 }
 
 void set_trace(bool print) { _quarn_trace = print; }

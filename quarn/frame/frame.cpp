@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "quarn/context/framebuffer.h"
 #include "quarn/error.h"
 #include "quarn/frame/controls.h"
 #include "quarn/frame/cursors.h"
@@ -81,7 +82,9 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     const Window x_parent = parent ? parent->_quarn_backing->window : RootWindow(_quarn_display, screen);
 
     int attributes[] = {GLX_RGBA, GLX_DEPTH_SIZE, 24, GLX_STENCIL_SIZE, 8, GLX_DOUBLEBUFFER, None};
-    visual_info = glXChooseVisual(_quarn_display, screen, attributes);
+    // A context made with Settings draws only windows of its own configuration.
+    visual_info = Context::_quarn_frame_visual(_quarn_display, screen);
+    if (!visual_info) visual_info = glXChooseVisual(_quarn_display, screen, attributes);
     if (!visual_info) _quarn_throw_error("Cannot find visual with desired attributes.\n");
 
     color_map = XCreateColormap(_quarn_display, x_parent, visual_info->visual, AllocNone);
@@ -117,9 +120,15 @@ _quarn_FrameBacking::_quarn_FrameBacking(const Flags::Style& style, const Flags:
     decorated = true;
     floating = false;
     urgent = false;
+    // A window deeper than its parent (a transparent context's 32-bit visual)
+    // cannot copy the parent's border: X answers BadMatch unless it has its own.
+    unsigned long value_mask = CWColormap | CWEventMask;
+    if (visual_info->depth != DefaultDepth(_quarn_display, screen)) {
+        window_attributes.border_pixel = 0;
+        value_mask |= CWBorderPixel;
+    }
     window = XCreateWindow(_quarn_display, x_parent, position[0], position[1], dimensions[0], dimensions[1], 0,
-                           visual_info->depth, InputOutput, visual_info->visual, CWColormap | CWEventMask,
-                           &window_attributes);
+                           visual_info->depth, InputOutput, visual_info->visual, value_mask, &window_attributes);
 
     XStoreName(_quarn_display, window, "[default title]");
     _quarn_name_application(window);
@@ -140,6 +149,7 @@ _quarn_FrameBacking::~_quarn_FrameBacking() {
     // and colormap with it; the ids may name another connection's by now.
     if (_quarn_display && !orphaned) {
         if (input_context) XDestroyIC(input_context);
+        Context::_quarn_forget_frame(this);
         XDestroyWindow(_quarn_display, window);
         if (image_cursor) XFreeCursor(_quarn_display, image_cursor);
         XFreeColormap(_quarn_display, color_map);
@@ -315,15 +325,17 @@ void FrameBase::get_frame_extents(int* left_right_top_bottom) const {
 
 void FrameBase::get_position(int* xy) const { _quarn_get_position(this, xy); }
 
-void FrameBase::draw() {
+void FrameBase::draw() { draw(true); }
+
+void FrameBase::draw(bool wait) {
     // Swapping with no context current is a GLX error that ends the process.
-    if (!glXGetCurrentContext()) {
+    if (!Context::_quarn_drawing_context_current()) {
         _quarn_print_warning("Cannot draw a frame without a bound rendering context!  Ignoring .draw!");
         return;
     }
     callback_draw();
-    glXSwapBuffers(_quarn_display, _quarn_backing->window);
-    glFinish();
+    Context::_quarn_swap_frame(_quarn_backing);
+    if (wait) glFinish();
 }
 
 void FrameBase::callback_draw() {}

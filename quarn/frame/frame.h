@@ -480,6 +480,10 @@ public:
     /// glFinish(). Bind the context to this frame first (Context::set_target);
     /// with no context current it only warns.
     void draw();
+    /// draw() when `wait` is true; false swaps without glFinish, letting the
+    /// GPU run ahead (with vsync, two frames drawn with glFinish each wait
+    /// for two vertical blanks per loop, with false for one).
+    void draw(bool wait);
 
     int dimensions[2];  ///< Width and height last asked for (118 x 33 at first).
     /// Position last asked for, relative to the X parent; for a frame that
