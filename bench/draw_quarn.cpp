@@ -1,4 +1,10 @@
-// Quarn: two frames and the one context, as the demo draws them.
+// Quarn: two frames and the one context, as the demo draws them. A second
+// argument picks another context: "settings" (a GLX context made with
+// Settings, binding GLXWindows), "nowait" (the same, drawing with draw(false))
+// or "egl" (made through EGL).
+#include <cstring>
+#include <string>
+
 #include "bench/common.h"
 #include "quarn/context.h"
 #include "quarn/frame/frame.h"
@@ -34,7 +40,13 @@ public:
 int main(int argc, char** argv) {
     const double started = bench::seconds_now();
     Quarn::init();
-    auto* context = new Quarn::Context::Context(2, 1);
+    const std::string mode = argc > 2 ? argv[2] : "";
+    const std::string contender = mode.empty() ? "quarn" : "quarn-" + mode;
+    Quarn::Context::Settings settings;
+    if (mode == "egl") settings.creation = Quarn::Context::Settings::Creation::EGL;
+    Quarn::Context::set_trace(mode.empty());
+    auto* context = mode.empty() ? new Quarn::Context::Context(2, 1) : new Quarn::Context::Context(2, 1, settings);
+    const bool wait = mode != "nowait";
     int status = 0;
     {
         SceneFrame first(true), second(false);
@@ -47,12 +59,12 @@ int main(int argc, char** argv) {
         // draw() runs the scene, swaps and waits in one call: the driver takes
         // the scene's share (printed below) out of it to get the present time.
         status = bench::run_draw(
-            argc, argv, "quarn", started,
+            argc, argv, contender.c_str(), started,
             {[] { Quarn::Input::Events::handle(); }, [&](int frame) { context->set_target(frames[frame]); }, [](int) {},
-             [&](int frame) { frames[frame]->draw(); }});
+             [&](int frame) { frames[frame]->draw(wait); }});
         delete context;
     }
     Quarn::deinit();
-    std::printf("draw quarn-scene seconds=%.6f\n", scene_seconds);
+    std::printf("draw %s-scene seconds=%.6f\n", contender.c_str(), scene_seconds);
     return status;
 }

@@ -13,7 +13,7 @@ import sys
 build, docs = sys.argv[1], sys.argv[2]
 rounds = int(os.environ.get("QUARN_BENCH_ROUNDS", "15"))
 pumps = ["raw", "quarn", "glfw", "sdl2"]
-draws = ["raw", "quarn", "glfw", "sdl2"]
+draws = ["raw", "quarn", "glfw", "sdl2", "quarn-settings", "quarn-nowait", "quarn-egl"]
 frame_counts = [1, 10, 100, 1000]
 
 
@@ -96,11 +96,12 @@ print()
 draw = {c: [] for c in draws}
 for r in range(rounds):
     for c in draws[r % len(draws):] + draws[: r % len(draws)]:
-        results = run(f"draw_{c}", 300)
+        program, _, mode = c.partition("-")
+        results = run(f"draw_{program}", 300, *([mode] if mode else []))
         result = results[c]
-        if c == "quarn":  # draw() holds scene, swap and glFinish together
-            result["present"] = result["scene"] - results["quarn-scene"]["seconds"]
-            result["scene"] = results["quarn-scene"]["seconds"]
+        if program == "quarn":  # draw() holds scene, swap and glFinish together
+            result["present"] = result["scene"] - results[f"{c}-scene"]["seconds"]
+            result["scene"] = results[f"{c}-scene"]["seconds"]
         draw[c].append(result)
 print(f"## Draw loop ({rounds} rounds of 300 iterations, two frames each, vsync off)\n")
 print("| contender | iterations/s | Quarn ÷ contender | start-up to first iteration (ms) | peak resident (MiB) | bind / scene / present per frame (µs) |")
@@ -113,8 +114,10 @@ for c in draws:
     print(f"| {c} | {spread(rates)} | {versus:.2f} | {med([x['startup'] for x in runs]) * 1000:.0f} | "
           f"{med([x['peak_kib'] for x in runs]) / 1024:.1f} | "
           f"{per_frame('bind'):.0f} / {per_frame('scene'):.0f} / {per_frame('present'):.0f} |")
-    if c != "quarn":
+    if c in ("raw", "glfw", "sdl2"):
         summary[f"draw_vs_{c}"] = [versus]
+    if c == "quarn-settings":  # the Settings context against GLFW's context per window
+        summary["settings_vs_glfw"] = [med([g["seconds"] / x["seconds"] for x, g in zip(runs, draw["glfw"])])]
 print()
 
 # Scaling with the number of frames.
@@ -145,7 +148,7 @@ for n in (1, 1000):
 print("\n")
 
 order = ["pump_vs_floor", "pump_vs_glfw", "pump_vs_sdl2", "allocs_per_event", "draw_vs_raw", "draw_vs_glfw",
-         "draw_vs_sdl2", "scaling_1000_vs_1"]
+         "draw_vs_sdl2", "settings_vs_glfw", "scaling_1000_vs_1"]
 # The pump figures take the weaker of the two shapes; allocations the larger.
 value = {k: (max(v) if k == "allocs_per_event" else min(v)) for k, v in summary.items()}
 print("summary: " + " ".join(
