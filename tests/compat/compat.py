@@ -51,7 +51,7 @@ RED, MAGENTA, BLACK = (255, 0, 0), (255, 0, 255), (0, 0, 0)
 
 class Cell:
     def __init__(self, name, server="xvfb", wm=("openbox", "--sm-disable"), env=None, gl_error=None,
-                 tiling=False, synthetic_input=False, places_itself=None, manager=("Openbox", True)):
+                 tiling=False, synthetic_input=False, places_itself=None, manager=("Openbox", True), context=None):
         self.name, self.server, self.wm, self.env = name, server, wm, env or {}
         # How the manager shows it manages the screen: the name it gives on
         # _NET_SUPPORTING_WM_CHECK (None: no EWMH), and whether it owns WM_S0.
@@ -60,6 +60,7 @@ class Cell:
         self.tiling = tiling                # the manager tiles: positions are its own
         self.synthetic_input = synthetic_input  # no XTest pointer: events sent to the windows
         self.places_itself = places_itself  # why positions cannot apply, when they cannot
+        self.context = context              # a context cell: the kind context_client makes
 
 
 CELLS = [
@@ -86,6 +87,18 @@ CELLS = [
     # Mesa's indirect GLX on Xvfb has no GL version at all; any library error is clean.
     Cell("indirect-glx", server="xvfb-iglx", env={"LIBGL_ALWAYS_INDIRECT": "1"}, gl_error="Quarn: "),
 ]
+
+# Contexts made with Settings, on each X server: a 4.5 core debug context with
+# 4x multisampling and sRGB, OpenGL ES 3.0 through EGL, and a transparent
+# frame under a compositor (xcompmgr; weston composites Xwayland itself).
+for _server, _suffix in (("xvfb", ""), ("xephyr", "-xephyr"), ("xorg", "-xorg-dummy"), ("xwayland", "-xwayland")):
+    for _kind in ("core", "es", "transparent"):
+        if _server == "xwayland":
+            CELLS.append(Cell(f"context-{_kind}{_suffix}", server=_server, wm=None, synthetic_input=True,
+                              manager=(None, False), context=_kind,
+                              places_itself="weston places every window itself"))
+        else:
+            CELLS.append(Cell(f"context-{_kind}{_suffix}", server=_server, context=_kind))
 
 def start_server(cell, processes, env):
     """The cell's X server; returns its display name."""
@@ -377,6 +390,80 @@ def time_out(signal_number, frame):
     raise CellTimedOut("the cell took over two and a half minutes (a server grabbed by its window manager blocks every client)")
 
 
+def pixel(conn, window, placed, root_capture, x=100, y=100):
+    """(r, g, b, a) at (x, y) of the frame: from the screen where the server
+    can show the root (what a compositor made of it; a is then the screen's),
+    else the window's own, alpha included."""
+    left, top = (placed[0] + x, placed[1] + y) if root_capture else (x, y)
+    source = conn.screen().root if root_capture else window
+    data = source.get_image(left, top, 1, 1, X.ZPixmap, 0xFFFFFFFF).data
+    return data[2], data[1], data[0], data[3]
+
+
+def green_desktop(conn):
+    """A green root that a compositor paints too (xcompmgr reads _XROOTPMAP_ID;
+    without it, it fills grey). The pixmap lives as long as the connection."""
+    root = conn.screen().root
+    pixmap = root.create_pixmap(1, 1, conn.screen().root_depth)
+    gc = pixmap.create_gc(foreground=0x00FF00)
+    pixmap.fill_rectangle(gc, 0, 0, 1, 1)
+    root.change_property(conn.intern_atom("_XROOTPMAP_ID"), Xatom.PIXMAP, 32, [pixmap.id])
+    root.change_attributes(background_pixmap=pixmap)
+    root.clear_area()
+    conn.sync()
+    return pixmap
+
+
+def near(actual, expected, tolerance=3):
+    return all(abs(a - e) <= tolerance for a, e in zip(actual, expected))
+
+
+def check_context(cell, conn, client, env, processes):
+    """The context client's two frames, drawn by one context of the cell's
+    kind: what GL reads back, and each frame's pixels."""
+    root_capture = not cell.synthetic_input
+    composited = ""
+    if cell.context == "transparent" and root_capture:
+        green_desktop(conn)
+        processes.start(["xcompmgr"], env, log="xcompmgr.log")
+        owned = lambda: conn.get_selection_owner(conn.intern_atom("_NET_WM_CM_S0")) != X.NONE
+        wait_until(owned, 10, "xcompmgr owning _NET_WM_CM_S0")
+        composited = ", composited by xcompmgr over a green desktop"
+    program = Program([client, cell.context], env, processes)
+    wait_until(lambda: "drawn" in program.lines or program.process.poll() is not None, 30,
+               f"both frames drawn (got {program.lines[-3:]} {program.errors[-3:]})")
+    check("drawn" in program.lines, f"the client ended: {program.lines[-3:]} {program.errors[-3:]}")
+    readback = next(l for l in program.lines if l.startswith("context "))
+    wanted = {"core": "context core 4.5 (Core Profile)", "es": "context es OpenGL ES 3.",
+              "transparent": "context transparent alpha 8"}[cell.context]
+    check(readback.startswith(wanted), f"GL read back {readback!r}, expected {wanted!r}...")
+    if cell.context == "core":
+        check(readback.endswith(" debug samples 4 srgb"), f"GL read back {readback!r}")
+    frames = {}
+    for title in REQUESTED:
+        window = wait_until(lambda: find_window(conn, title), 20, f"{title} on screen")
+        wait_until(lambda: window.get_attributes().map_state == X.IsViewable, 10, f"{title} viewable")
+        frames[title] = window
+    where, placed = check_positions(cell, conn, frames)
+    first, second = {
+        "core": ((188, 188, 188), (0, 0, 255)),
+        "es": ((255, 0, 0), (0, 0, 255)),
+        # Premultiplied half-transparent blue: over green on a composited
+        # screen, as it is in the window's own pixels (alpha 128) elsewhere.
+        "transparent": (((0, 128, 128) if root_capture else (0, 0, 128, 128)), (0, 0, 255)),
+    }[cell.context]
+    shown = {}
+    for title, expected in (("frame1", first), ("frame2", second)):
+        wait_until(lambda: near(pixel(conn, frames[title], placed[title], root_capture), expected), 10,
+                   f"{title} showing {expected} (shows {pixel(conn, frames[title], placed[title], root_capture)})")
+        shown[title] = pixel(conn, frames[title], placed[title], root_capture)[:len(expected)]
+    depth = frames["frame1"].get_geometry().depth
+    if cell.context == "transparent":
+        check(depth == 32, f"frame1's window has depth {depth}, not 32")
+    return ["PASS", f"read back: {readback[len('context '):]}", f"positions: {where}",
+            f"pixels: frame1 {shown['frame1']}, frame2 {shown['frame2']}, frame1's depth {depth}{composited}"]
+
+
 def run_cell(cell, binary, desktop_client):
     work = tempfile.mkdtemp(prefix=f"quarn-compat-{cell.name}-")
     processes = Processes(work)
@@ -406,6 +493,9 @@ def run_cell(cell, binary, desktop_client):
             conn.sync()
         demo_env = dict(env, **cell.env)
 
+        if cell.context:
+            client = os.path.join(os.path.dirname(desktop_client), "compat_context_client")
+            return check_context(cell, conn, client, demo_env, processes)
         if cell.gl_error:
             demo = Program([binary], demo_env, processes)
             status = demo.exit_status()
