@@ -407,14 +407,22 @@ const char* Context::get_extensions() const {
     const bool own = _quarn_state && (_quarn_state->backend ? _quarn_state->backend->current()
                                                             : glXGetCurrentContext() == _quarn_render_context);
     if (own && _quarn_state->extensions_built) return _quarn_state->extensions.c_str();
+    // Before 3.0 a missing string is the driver's answer, as specified.
+    GLint major = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    if (major < 3) {
+        glGetError();  // GL_MAJOR_VERSION itself is 3.0
+        return unknown;
+    }
     using GetStringi = const GLubyte* (*)(GLenum, GLuint);
     const auto get_stringi = reinterpret_cast<GetStringi>(get_proc_address("glGetStringi"));
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    if (!get_stringi || count <= 0) return unknown;
     static std::string borrowed;  // another context's list, until the next call
     std::string& list = own ? _quarn_state->extensions : borrowed;
     list.clear();
-    for (GLint i = 0; get_stringi && i < count; ++i) {
+    for (GLint i = 0; i < count; ++i) {
         const GLubyte* name = get_stringi(GL_EXTENSIONS, static_cast<GLuint>(i));
         if (!name) continue;
         if (!list.empty()) list += ' ';
