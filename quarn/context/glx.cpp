@@ -179,7 +179,7 @@ std::unique_ptr<_quarn_Backend> _quarn_make_glx_backend(int major, int minor, co
                       settings.transparent ? " and a transparent visual" : "");
         refuse(what, major, minor);
     }
-    const VisualID visual = static_cast<VisualID>(attribute(display, config, GLX_VISUAL_ID));
+    const auto visual = static_cast<VisualID>(attribute(display, config, GLX_VISUAL_ID));
 
     int flags = 0;
     if (settings.debug) flags |= GLX_CONTEXT_DEBUG_BIT_ARB;
