@@ -57,6 +57,9 @@ GLXFBConfig pick(Display* display, const GLXFBConfig* configs, int count, const 
     for (int i = 0; i < count; ++i) {
         const int depth = visual_depth(display, configs[i]);
         if (depth == 0 || (depth == 32) != settings.transparent) continue;
+        // GLX takes the sample count as a minimum: without multisampling asked
+        // for, a multisampled configuration would cost memory for nothing.
+        if (settings.samples == 0 && attribute(display, configs[i], GLX_SAMPLES) != 0) continue;
         if (!fallback) fallback = configs[i];
         if ((attribute(display, configs[i], GLX_FRAMEBUFFER_SRGB_CAPABLE_ARB) != 0) == settings.srgb) return configs[i];
     }
