@@ -25,9 +25,14 @@ struct _quarn_ContextState;
 ///     settings.samples = 4;
 ///     Quarn::Context::Context context(4, 5, settings);  // before the frames
 struct Settings {
+    /// Desktop OpenGL, or OpenGL ES (made through EGL).
     enum class Api { OPENGL, OPENGL_ES };
+    /// Which library makes the context: GLX, or libEGL on the X display.
     enum class Creation { GLX, EGL };
+    /// The driver's default (core from 3.2 on Mesa), core, or compatibility.
     enum class Profile { DEFAULT, CORE, COMPATIBILITY };
+    /// No robust access, or robust access with what a GPU reset does to the
+    /// context (GL_RESET_NOTIFICATION_STRATEGY reads it back).
     enum class Robustness { NONE, NO_RESET_NOTIFICATION, LOSE_CONTEXT_ON_RESET };
     Api api = Api::OPENGL;                     ///< OpenGL ES is always made through EGL.
     Creation creation = Creation::GLX;         ///< GLX_ARB_create_context, or EGL on the X display.

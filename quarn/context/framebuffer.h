@@ -34,6 +34,7 @@ public:
     /// Sets the swap interval of the bound drawable; a warning text when the
     /// driver cannot, else null.
     virtual const char* swap_interval(const Frame::_quarn_FrameBacking* backing, int interval) = 0;
+    /// The entry point of GL function `name` through the platform's loader.
     virtual void* proc_address(const char* name) const = 0;
     /// The platform's (GLX's or EGL's) extension string for the display.
     virtual const char* platform_extensions() const = 0;
