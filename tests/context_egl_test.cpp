@@ -144,6 +144,7 @@ TEST_F(EglTest, SwapIntervals) {
     context.set_target(&frame);
     StdoutCapture capture;
     context.set_target_swap_interval(0);
+    context.set_target_swap_interval(1);
     context.set_target_swap_interval(-1);
     EXPECT_EQ(capture.finish(), "Quarn: Cannot swap at once when late: EGL offers no adaptive swap interval!\n");
 }
