@@ -223,15 +223,18 @@ namespace {
 // construction must not leave a backend behind that frames would ask.
 class PublishedBackend {
 public:
-    explicit PublishedBackend(_quarn_Backend* backend) { _quarn_set_framebuffer_backend(backend); }
+    explicit PublishedBackend(_quarn_Backend* backend) : backend_(backend) {
+        _quarn_publish_framebuffer_backend(backend);
+    }
     ~PublishedBackend() {
-        if (!kept_) _quarn_set_framebuffer_backend(nullptr);
+        if (!kept_) _quarn_withdraw_framebuffer_backend(backend_);
     }
     PublishedBackend(const PublishedBackend&) = delete;
     PublishedBackend& operator=(const PublishedBackend&) = delete;
     void keep() { kept_ = true; }
 
 private:
+    _quarn_Backend* backend_;
     bool kept_ = false;
 };
 
@@ -267,7 +270,7 @@ Context::Context(int major, int minor, const Settings& settings)
 Context::~Context() {
     _quarn_set_target(nullptr);
     if (_quarn_state && _quarn_state->backend) {
-        if (_quarn_framebuffer_backend() == _quarn_state->backend.get()) _quarn_set_framebuffer_backend(nullptr);
+        _quarn_withdraw_framebuffer_backend(_quarn_state->backend.get());
         // The backend destroys the host's drawable with the others, before the host window goes.
         _quarn_state->backend.reset();
     } else {

@@ -173,3 +173,19 @@ TEST_F(EglTest, RefusedVersionIsReportedAndLeavesNothingBehind) {
 }
 
 }  // namespace
+
+namespace {
+
+// EGL initializes a display once per process: a second context refused, or
+// one destroyed, must not end the display under a context that lives on.
+TEST_F(EglTest, AContextLivesOnThroughAnotherRefusedOrDestroyed) {
+    Context context(3, 0, through_egl(Settings::Api::OPENGL_ES));
+    {
+        StdoutCapture capture;
+        EXPECT_THROW(Context(9, 0, through_egl(Settings::Api::OPENGL_ES)), const char*);
+    }
+    { Context other(2, 0, through_egl(Settings::Api::OPENGL_ES)); }
+    expect_both_frames_drawn(context);
+}
+
+}  // namespace

@@ -19,6 +19,31 @@ namespace Context {
 namespace {
 
 // Static storage: the thrown pointer must stay readable after unwinding.
+// EGL initializes a display once for the whole process and eglTerminate ends
+// it for every context on it: the last of Quarn's contexts on a display (or a
+// refused request, made while another lives) must be the one to terminate it.
+std::vector<std::pair<EGLDisplay, int>> display_users;
+
+bool initialize(EGLDisplay display, EGLint* major, EGLint* minor) {
+    if (!eglInitialize(display, major, minor)) return false;
+    for (auto& user : display_users) {
+        if (user.first != display) continue;
+        ++user.second;
+        return true;
+    }
+    display_users.emplace_back(display, 1);
+    return true;
+}
+
+void terminate(EGLDisplay display) {
+    for (auto it = display_users.begin(); it != display_users.end(); ++it) {
+        if (it->first != display || --it->second > 0) continue;
+        display_users.erase(it);
+        eglTerminate(display);
+        return;
+    }
+}
+
 [[noreturn]] void refuse(const char* api, const char* what, int major, int minor, EGLint code) {
     static char message[256];
     std::snprintf(message, sizeof message, "Cannot create an %s %d.%d context through EGL: %s (EGL error 0x%x)!", api,
@@ -35,7 +60,7 @@ public:
             eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         for (const auto& surface : surfaces_) eglDestroySurface(display_, surface.second);
         eglDestroyContext(display_, context_);
-        eglTerminate(display_);
+        terminate(display_);
     }
     EglBackend(const EglBackend&) = delete;
     EglBackend& operator=(const EglBackend&) = delete;
@@ -108,7 +133,7 @@ class DisplayOwner {
 public:
     explicit DisplayOwner(EGLDisplay display) : display_(display) {}
     ~DisplayOwner() {
-        if (display_ != EGL_NO_DISPLAY) eglTerminate(display_);
+        if (display_ != EGL_NO_DISPLAY) terminate(display_);
     }
     DisplayOwner(const DisplayOwner&) = delete;
     DisplayOwner& operator=(const DisplayOwner&) = delete;
@@ -136,7 +161,7 @@ std::unique_ptr<_quarn_Backend> _quarn_make_egl_backend(int major, int minor, co
     EGLDisplay display = eglGetPlatformDisplay(EGL_PLATFORM_X11_KHR, _quarn_display, nullptr);
     EGLint egl_major = 0;
     EGLint egl_minor = 0;
-    if (display == EGL_NO_DISPLAY || !eglInitialize(display, &egl_major, &egl_minor))
+    if (display == EGL_NO_DISPLAY || !initialize(display, &egl_major, &egl_minor))
         refuse(api, "EGL cannot use the X display", major, minor, eglGetError());
     DisplayOwner owner(display);
     if (egl_major == 1 && egl_minor < 5) refuse(api, "EGL 1.5 is missing", major, minor, EGL_SUCCESS);

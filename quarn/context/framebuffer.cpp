@@ -2,7 +2,9 @@
 
 #include <GL/glx.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "quarn/frame/frame.h"
 #include "quarn/init.h"
@@ -11,11 +13,16 @@ namespace Quarn {
 namespace Context {
 
 namespace {
-_quarn_Backend* backend_in_use = nullptr;
+// The Settings contexts alive, oldest first: frames take the newest one's
+// framebuffer, and the one before it again once the newest is gone.
+std::vector<_quarn_Backend*> published;
 }  // namespace
 
-void _quarn_set_framebuffer_backend(_quarn_Backend* backend) { backend_in_use = backend; }
-_quarn_Backend* _quarn_framebuffer_backend() { return backend_in_use; }
+void _quarn_publish_framebuffer_backend(_quarn_Backend* backend) { published.push_back(backend); }
+void _quarn_withdraw_framebuffer_backend(_quarn_Backend* backend) {
+    published.erase(std::remove(published.begin(), published.end(), backend), published.end());
+}
+_quarn_Backend* _quarn_framebuffer_backend() { return published.empty() ? nullptr : published.back(); }
 
 bool _quarn_names_word(const char* list, const char* name) {
     if (!list || !name || *name == '\0' || std::strchr(name, ' ')) return false;
@@ -32,29 +39,36 @@ bool _quarn_names_word(const char* list, const char* name) {
 }
 
 XVisualInfo* _quarn_frame_visual(Display* display, int screen) {
-    if (!backend_in_use) return nullptr;
+    const _quarn_Backend* backend = _quarn_framebuffer_backend();
+    if (!backend) return nullptr;
     XVisualInfo wanted{};
-    wanted.visualid = backend_in_use->visual();
+    wanted.visualid = backend->visual();
     wanted.screen = screen;
     int count = 0;
     return XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &wanted, &count);
 }
 
-bool _quarn_drawing_context_current() {
-    if (backend_in_use && backend_in_use->current()) return true;
-    return glXGetCurrentContext() != nullptr;
+namespace {
+_quarn_Backend* current_backend() {
+    for (_quarn_Backend* backend : published)
+        if (backend->current()) return backend;
+    return nullptr;
 }
+}  // namespace
+
+bool _quarn_drawing_context_current() { return current_backend() || glXGetCurrentContext() != nullptr; }
 
 void _quarn_swap_frame(const Frame::_quarn_FrameBacking* backing) {
-    if (backend_in_use && backend_in_use->current()) {
-        backend_in_use->swap(backing);
+    if (_quarn_Backend* backend = current_backend()) {
+        backend->swap(backing);
         return;
     }
     glXSwapBuffers(_quarn_display, backing->window);
 }
 
+// Any living context may have made a drawable for the window.
 void _quarn_forget_frame(const Frame::_quarn_FrameBacking* backing) {
-    if (backend_in_use) backend_in_use->forget(backing);
+    for (_quarn_Backend* backend : published) backend->forget(backing);
 }
 
 }  // namespace Context

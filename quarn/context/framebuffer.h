@@ -40,9 +40,11 @@ public:
     virtual const char* platform_extensions() const = 0;
 };
 
-/// The backend whose framebuffer frames take (null while no context made with
-/// Settings exists). Set by the context that owns it.
-void _quarn_set_framebuffer_backend(_quarn_Backend* backend);
+/// The backend whose framebuffer frames take: the newest of those published
+/// and not withdrawn (null while no context made with Settings exists). Each
+/// context publishes its own backend and withdraws it when it goes.
+void _quarn_publish_framebuffer_backend(_quarn_Backend* backend);
+void _quarn_withdraw_framebuffer_backend(_quarn_Backend* backend);
 _quarn_Backend* _quarn_framebuffer_backend();
 
 /// Whether `list` (space-separated names) holds `name` as a whole word.
