@@ -84,6 +84,19 @@ const std::vector<Chain> kChains = {
      2097152,
      deliver<EventMouseButtonExtraUp>(9u),
      {"EventBase", "EventMouseBase", "EventMouseButtonBase", "EventMouseButtonExtraBase", "EventMouseButtonExtraUp"}},
+    {"EventFrameMonitors",
+     4194304,
+     deliver<EventFrameMonitors>(),
+     {"EventBase", "EventFrameBase", "EventFrameMonitors"}},
+    {"EventFrameMove", 8388608, deliver<EventFrameMove>(10, 20), {"EventBase", "EventFrameBase", "EventFrameMove"}},
+    {"EventGamepadConnection",
+     16777216,
+     deliver<EventGamepadConnection>(0, true),
+     {"EventBase", "EventGamepadConnection"}},
+    {"EventFrameDrop",
+     33554432,
+     deliver<EventFrameDrop>(std::vector<std::string>{"/tmp/a"}, std::string(), 1, 2),
+     {"EventBase", "EventFrameBase", "EventFrameDrop"}},
 };
 
 class Dispatch : public quarn_test::LibraryTest {
@@ -107,7 +120,7 @@ TEST_F(Dispatch, EveryConcreteEventWalksItsChainRootFirst) {
         EXPECT_EQ(codes_seen & chain.type, 0) << "type codes must be distinct";
         codes_seen |= chain.type;
     }
-    EXPECT_EQ(codes_seen, 0x3FFFFF);  // twenty-two distinct powers of two, 1 to 2097152
+    EXPECT_EQ(codes_seen, 0x3FFFFFF);  // twenty-six distinct powers of two, 1 to 33554432
 }
 
 // Overrides only the button base level.

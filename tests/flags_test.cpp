@@ -45,6 +45,10 @@ TEST(Flags, NamedConstantsHoldTheirBits) {
     EXPECT_TRUE(Report::CROSSING == Report(32));
     EXPECT_TRUE(Report::REFRESH == Report(64));
     EXPECT_TRUE(Report::BUTTONS == Report(128));
+    EXPECT_TRUE(Report::MONITORS == Report(256));
+    EXPECT_TRUE(Report::MOVE == Report(512));
+    EXPECT_TRUE(Report::GAMEPAD == Report(1024));
+    EXPECT_TRUE(Report::DROP == Report(2048));
     EXPECT_TRUE(Modifier::NONE == Modifier(0));
     EXPECT_TRUE(Modifier::SHIFT == Modifier(1));
     EXPECT_TRUE(Modifier::CONTROL == Modifier(2));

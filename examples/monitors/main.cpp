@@ -1,7 +1,8 @@
 // A window for a desk with more than one monitor: it opens in the middle of
-// the second monitor's free area (the first where there is only one), lists
-// the monitors whenever they change, and F11 takes it fullscreen on the
-// monitor it is on and back. Escape or closing the window ends it.
+// the second monitor's free area (the first where there is only one), keeps a
+// 16:9 picture while the user resizes it, lists the monitors whenever they
+// change, and F11 takes it fullscreen on the monitor it is on and back.
+// Escape or closing the window ends it.
 #include <GL/gl.h>
 #include <X11/keysym.h>
 
@@ -40,14 +41,13 @@ public:
     DeskFrame()
         : FrameBase(nullptr, Quarn::Flags::Style::BORDER | Quarn::Flags::Style::TITLEBAR, Quarn::Flags::Button::CLOSE) {
         set_title("Monitors");
-        set_report(Quarn::Flags::Report::RESIZE | Quarn::Flags::Report::MONITORS);
+        // MOVE keeps `position` where the window is, whoever moved it.
+        set_report(Quarn::Flags::Report::RESIZE | Quarn::Flags::Report::MONITORS | Quarn::Flags::Report::MOVE);
         const std::vector<Quarn::Monitor> monitors = Quarn::get_monitors();
         const Quarn::Monitor& second = monitors[monitors.size() > 1 ? 1 : 0];
         set_size(640, 360);
         set_position(second.work_x + (second.work_width - 640) / 2, second.work_y + (second.work_height - 360) / 2);
-        // Keeping a 16:9 picture while the user resizes is the window
-        // controls' aspect ratio (set_aspect_ratio(16, 9)), which this
-        // example will use once the library has it.
+        set_aspect_ratio(16, 9);
         list_monitors();
     }
 
@@ -55,8 +55,6 @@ public:
         if (event->key == XK_Escape) running = false;
         if (event->key != XK_F11) return;
         fullscreen = !fullscreen;
-        // `position` is where the frame was last put; it is what the window
-        // manager was asked for, and where the frame opened.
         if (fullscreen)
             set_fullscreen(true, monitor_at(position[0] + dimensions[0] / 2, position[1] + dimensions[1] / 2));
         else

@@ -86,6 +86,10 @@ public:
     QUARN_TEST_RECORD(EventMouseButtonExtraBase)
     QUARN_TEST_RECORD(EventMouseButtonExtraDown)
     QUARN_TEST_RECORD(EventMouseButtonExtraUp)
+    QUARN_TEST_RECORD(EventFrameMonitors)
+    QUARN_TEST_RECORD(EventFrameMove)
+    QUARN_TEST_RECORD(EventGamepadConnection)
+    QUARN_TEST_RECORD(EventFrameDrop)
 #undef QUARN_TEST_RECORD
 
 private:
