@@ -170,11 +170,9 @@ std::vector<Monitor> xinerama_monitors() {
 }
 
 // The connection's RandR event codes, looked up once it first has a frame
-// that reports MONITORS, and whether the root window's notifications are
-// selected; forgotten with the connection (_quarn_monitors_deinit).
+// that reports MONITORS; forgotten with the connection (_quarn_monitors_deinit).
 struct Notifications {
     int event_base = -1;
-    bool selected = false;
 };
 
 Notifications& notifications() {
@@ -191,7 +189,7 @@ bool any_frame_reports() {
 
 void select_notifications(bool select) {
     Notifications& state = notifications();
-    if (state.selected == select) return;
+    if (_quarn_monitors_selected == select) return;
     if (state.event_base < 0) {
         int error_base = 0;
         if (!XRRQueryExtension(_quarn_display, &state.event_base, &error_base)) {
@@ -199,7 +197,7 @@ void select_notifications(bool select) {
             return;
         }
     }
-    state.selected = select;
+    _quarn_monitors_selected = select;
     XRRSelectInput(_quarn_display, DefaultRootWindow(_quarn_display),
                    select ? RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask : 0);
 }
@@ -236,13 +234,18 @@ std::vector<Monitor> get_monitors() {
     return monitors;
 }
 
-void _quarn_monitors_deinit() { notifications() = Notifications{}; }
+bool _quarn_monitors_selected = false;
+
+void _quarn_monitors_deinit() {
+    notifications() = Notifications{};
+    _quarn_monitors_selected = false;
+}
 
 void _quarn_monitors_follow() { select_notifications(any_frame_reports()); }
 
-bool _quarn_monitors_event(XEvent& event) {
+bool _quarn_monitors_notification(XEvent& event) {
     Notifications& state = notifications();
-    if (!state.selected || !is_randr_event(event, state.event_base)) return false;
+    if (!is_randr_event(event, state.event_base)) return false;
     XRRUpdateConfiguration(&event);
     // One change (an output switched off) comes as several notifications:
     // the frames hear of it once, after the last one already read.

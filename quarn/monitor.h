@@ -47,10 +47,19 @@ void _quarn_monitors_follow();
 /// a later connection looks them up again.
 void _quarn_monitors_deinit();
 
+/// Whether the root window's RandR notifications are selected.
+extern bool _quarn_monitors_selected;
+
 /// A RandR notification of the root window: Xlib's idea of the screen updated,
 /// and EventFrameMonitors delivered to every frame that reports MONITORS, once
 /// per run of notifications already queued. Returns false, with no round trip
 /// and nothing done, for any other event.
-bool _quarn_monitors_event(XEvent& event);
+bool _quarn_monitors_notification(XEvent& event);
+
+/// The pump's test, made for every event: a flag while no frame reports
+/// MONITORS, no call.
+inline bool _quarn_monitors_event(XEvent& event) {
+    return _quarn_monitors_selected && _quarn_monitors_notification(event);
+}
 
 }  // namespace Quarn
