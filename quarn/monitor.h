@@ -9,12 +9,19 @@ namespace Quarn {
 
 /// One monitor of the display, as get_monitors() found it.
 struct Monitor {
-    std::string name;                             ///< The RandR monitor's name ("DP-1"), or "screen".
-    int x, y, width, height;                      ///< Its rectangle on the root window, in pixels.
-    int work_x, work_y, work_width, work_height;  ///< The part that panels and docks leave free.
-    int width_mm, height_mm;                      ///< Physical size, 0 where unknown.
-    double refresh_hz;                            ///< Of its current mode, 0 where unknown.
-    bool primary;  ///< Whether it is the primary monitor; the first where the server names none.
+    std::string name;   ///< The RandR monitor's name ("DP-1"), or "screen".
+    int x;              ///< Its left edge on the root window, in pixels.
+    int y;              ///< Its top edge.
+    int width;          ///< Its width in pixels.
+    int height;         ///< Its height in pixels.
+    int work_x;         ///< The left edge of the part that panels and docks leave free.
+    int work_y;         ///< The top edge of that part.
+    int work_width;     ///< The width of that part.
+    int work_height;    ///< The height of that part.
+    int width_mm;       ///< Physical width, 0 where unknown.
+    int height_mm;      ///< Physical height, 0 where unknown.
+    double refresh_hz;  ///< Of its current mode, 0 where unknown.
+    bool primary;       ///< Whether it is the primary monitor; the first where the server names none.
 };
 
 /// The monitors the display shows now, asked from the server at each call: RandR
